@@ -1,0 +1,198 @@
+#include "Census.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint16_t kItemTextSize = 260;
+constexpr std::uint16_t kStatusTextSize = 512;
+
+// Owns one library handle and releases it when it goes out of scope, unless
+// Release() has already given it back and reported the library's status.
+// ReleaseFunction points at the table entry that releases this kind.
+template <typename Handle, auto ReleaseFunction>
+class HandleGuard {
+ public:
+  HandleGuard() = default;
+  explicit HandleGuard(Handle handle) : handle_(handle) {}
+  HandleGuard(const HandleGuard&) = delete;
+  HandleGuard& operator=(const HandleGuard&) = delete;
+  ~HandleGuard() {
+    if (handle_ != 0) (NotesApi.*ReleaseFunction)(handle_);
+  }
+
+  Handle get() const { return handle_; }
+  void reset(Handle handle) { handle_ = handle; }
+  NotesStatus Release() {
+    Handle handle = handle_;
+    handle_ = 0;
+    return (NotesApi.*ReleaseFunction)(handle);
+  }
+
+ private:
+  Handle handle_ = 0;
+};
+
+using DatabaseGuard = HandleGuard<DbHandle, &NotesApiTable::NSFDbClose>;
+using CollectionGuard = HandleGuard<CollectionHandle, &NotesApiTable::NIFCloseCollection>;
+using NoteGuard = HandleGuard<NoteHandle, &NotesApiTable::NSFNoteClose>;
+
+// One batch of a collection read: locked while its NoteIds are read, then
+// unlocked and freed whatever happens.
+class BatchMemory {
+ public:
+  explicit BatchMemory(MemHandle handle) : handle_(handle) {}
+  BatchMemory(const BatchMemory&) = delete;
+  BatchMemory& operator=(const BatchMemory&) = delete;
+  ~BatchMemory() {
+    if (locked_) NotesApi.OSUnlockObject(handle_);
+    NotesApi.OSMemFree(handle_);
+  }
+
+  const NoteId* Lock() {
+    void* contents = NotesApi.OSLockObject(handle_);
+    locked_ = contents != nullptr;
+    return static_cast<const NoteId*>(contents);
+  }
+
+ private:
+  MemHandle handle_;
+  bool locked_ = false;
+};
+
+// Reads a text item; true when it is present and not empty.
+bool ReadItemText(NoteHandle note, const char* item, char (&text)[kItemTextSize]) {
+  std::uint16_t length = NotesApi.NSFItemGetText(note, item, text, kItemTextSize);
+  text[kItemTextSize - 1] = '\0';
+  return length != 0;
+}
+
+// Counts the mailboxes among one batch of NoteIds into total and releases the
+// batch. False when the batch could not be read whole.
+bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries,
+                const char* serverName, std::uint32_t& total) {
+  BatchMemory memory(buffer);
+  const NoteId* noteIds = memory.Lock();
+  if (noteIds == nullptr) return false;
+
+  std::uint32_t tally = 0;
+  bool whole = true;
+  try {
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      if (QualifyMailboxNote(database, noteIds[i], serverName)) ++tally;
+    }
+  } catch (...) {
+    // The rest of the batch is abandoned; what it counted so far stands.
+    whole = false;
+  }
+  total += tally;
+  return whole;
+}
+
+// The census proper, once serverName is known to be there. Exceptions leave
+// it through the guards, which release whatever is open.
+bool CountInDirectory(const char* serverName, std::uint32_t& total) {
+  bool ok = true;
+
+  DatabaseGuard database;
+  DbHandle opened = 0;
+  NotesStatus status = NotesApi.NSFDbOpen("names.nsf", &opened);
+  if (status != 0) {
+    PrintNotesStatus(status);
+    return false;
+  }
+  database.reset(opened);
+
+  NoteId viewId = 0;
+  status = NotesApi.NIFFindDesignNoteExt(database.get(), "Mail Users", kNoteClassView, "-G40n^",
+                                         &viewId, 0);
+  if (status != 0) {
+    PrintNotesStatus(status);
+    return false;
+  }
+
+  CollectionGuard collection;
+  CollectionHandle openedCollection = 0;
+  status = NotesApi.NIFOpenCollection(database.get(), database.get(), viewId, 0, 0,
+                                      &openedCollection, nullptr, nullptr, nullptr, nullptr);
+  if (status != 0) {
+    PrintNotesStatus(status);
+    return false;
+  }
+  collection.reset(openedCollection);
+
+  CollectionPosition position{};  // level 0, before the first entry
+  std::uint16_t signalFlags = 0;
+  do {
+    MemHandle buffer = 0;
+    std::uint16_t bufferLength = 0;
+    std::uint32_t returned = 0;
+    status = NotesApi.NIFReadEntries(collection.get(), &position, kNavigateNext, 1, kNavigateNext,
+                                     kReadAllThatFit, kReadMaskNoteId, &buffer, &bufferLength,
+                                     nullptr, &returned, &signalFlags);
+    if (status != 0) {
+      PrintNotesStatus(status);
+      ok = false;
+    }
+    if (buffer != 0 && !CountBatch(database.get(), buffer, returned, serverName, total)) {
+      ok = false;
+    }
+    // After a failed read the flags are whatever the library left there; a
+    // library that keeps failing must not keep the loop alive.
+    if (status != 0) break;
+  } while (signalFlags & kSignalMoreToDo);
+
+  status = collection.Release();
+  if (status != 0) {
+    PrintNotesStatus(status);
+    ok = false;
+  }
+  status = database.Release();
+  if (status != 0) {
+    PrintNotesStatus(status);
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace
+
+void PrintNotesStatus(NotesStatus status) {
+  char text[kStatusTextSize] = {};
+  NotesApi.OSLoadString(nullptr, static_cast<NotesStatus>(status & kNotesStatusTextMask), text,
+                        kStatusTextSize);
+  text[kStatusTextSize - 1] = '\0';
+  // Whatever the tool printed before stays ahead of this text when both
+  // streams go to the same file.
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", text);
+}
+
+bool QualifyMailboxNote(DbHandle database, NoteId noteId, const char* serverName) {
+  char mailServer[kItemTextSize] = {};
+  NoteHandle opened = 0;
+  if (NotesApi.NSFNoteOpen(database, noteId, kNoteOpenSummary, &opened) != 0) return false;
+  NoteGuard note(opened);
+
+  if (!ReadItemText(note.get(), "MailServer", mailServer)) return false;
+  if (std::strcmp(mailServer, serverName) != 0) return false;
+  // A response note carries "$REF"; any failure means it has none.
+  constexpr char kResponseItem[] = "$REF";
+  if (NotesApi.NSFItemInfo(note.get(), kResponseItem, sizeof kResponseItem - 1, nullptr, nullptr,
+                           nullptr, nullptr) == 0) {
+    return false;
+  }
+  char mailFile[kItemTextSize] = {};
+  return ReadItemText(note.get(), "MailFile", mailFile);
+}
+
+bool CountMailboxes(const char* serverName, std::uint32_t& total, [[maybe_unused]] bool listNames,
+                    [[maybe_unused]] bool listDetails) {
+  if (serverName == nullptr) return false;
+  try {
+    return CountInDirectory(serverName, total);
+  } catch (...) {
+    return false;
+  }
+}

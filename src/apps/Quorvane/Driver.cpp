@@ -1,0 +1,118 @@
+#include "Driver.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <direct.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "Census.h"
+#include "NotesApi.h"
+#include "NotesBinding.h"
+
+namespace {
+
+// The narrow directory change of the C runtime (SetCurrentDirectoryA on
+// Windows).
+bool ChangeDirectory(const char* path) {
+#if defined(_WIN32)
+  return _chdir(path) == 0;
+#else
+  return chdir(path) == 0;
+#endif
+}
+
+bool IsOption(const char* argument, const char* word) { return std::strcmp(argument, word) == 0; }
+
+}  // namespace
+
+bool RunOptions(int argc, char** argv, Options& options) {
+  if (argc <= 1) {
+    options.run = true;
+    return true;
+  }
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (IsOption(argument, "/names")) {
+      options.listNames = true;
+    } else if (IsOption(argument, "/details")) {
+      options.listDetails = true;
+    } else if (IsOption(argument, "/help") || IsOption(argument, "/?")) {
+      options.helpRequested = true;
+    } else if (IsOption(argument, "/path")) {
+      if (i + 1 >= argc) {
+        std::fputs("Path not specified.\n", stdout);
+        return false;
+      }
+      const char* directory = argv[++i];
+      if (!ChangeDirectory(directory)) {
+        std::printf("Error: Unable to change directory (%s).\n", directory);
+        return false;
+      }
+      options.run = true;
+    }
+    if (options.listNames || options.listDetails) options.run = true;
+  }
+  return true;
+}
+
+void PrintUsage() {
+  std::fputs(
+      "\nVarnel command-line tool\n"
+      "Copyright (C) 2026 Varnel. All rights reserved.\n"
+      "\n"
+      "Usage: Quorvane.exe [Options]\n"
+      "Options:\n"
+      "\t/path     Server data path (must be specified for partition servers)\n"
+      "\t/names    List mailbox(es)\n"
+      "\t/details  List detailed information\n"
+      "\t/help     Print this help\n",
+      stdout);
+}
+
+int RunNotesSession(int argc, char** argv, const Options& options) {
+  NotesStatus status = NotesApi.NotesInitExtended(argc, argv);
+  if (status != 0) {
+    std::printf("\nError: Unable to initialize Notes (%u).\n", static_cast<unsigned>(status));
+    return 1;
+  }
+
+  // An unset variable leaves the name empty, and then no note can match.
+  char serverName[260] = {};
+  NotesApi.OSGetEnvironmentString("MailServer", serverName, sizeof serverName);
+  serverName[sizeof serverName - 1] = '\0';
+
+  std::uint32_t total = 0;
+  bool counted = CountMailboxes(serverName, total, options.listNames, options.listDetails);
+  if (counted) {
+    std::printf("\nMailbox count: %u\n\n", static_cast<unsigned>(total));
+  } else {
+    std::fputs("Error: Unable to count mailboxes.\n", stdout);
+  }
+  NotesApi.NotesTerm();
+  return counted ? 0 : 1;
+}
+
+int RunQuorvane(int argc, char** argv) {
+  Options options;
+  if (!RunOptions(argc, argv, options)) return 1;
+  if (!options.run || options.helpRequested) {
+    PrintUsage();
+    return 0;
+  }
+  switch (LoadNotesLibrary()) {
+    case NotesLibraryLoad::LibraryNotFound:
+      std::fputs("Error: Unable to load dll (nnotes.dll).\n", stdout);
+      return 1;
+    case NotesLibraryLoad::EntryPointMissing:
+      std::fputs("Error: unable to obtain function from dll.\n", stdout);
+      return 1;
+    case NotesLibraryLoad::Bound:
+      break;
+  }
+  return RunNotesSession(argc, argv, options);
+}

@@ -1,0 +1,270 @@
+#include "Census.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "FakeNotes.h"
+
+namespace {
+
+const char kServer[] = "CN=Alpha/O=Acme";
+
+struct CensusRun {
+  bool ok = false;
+  std::string out;
+  std::string err;
+};
+
+CensusRun Count(const char* server, std::uint32_t& total) {
+  CensusRun run;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  run.ok = CountMailboxes(server, total, false, false);
+  run.out = testing::internal::GetCapturedStdout();
+  run.err = testing::internal::GetCapturedStderr();
+  return run;
+}
+
+// A view of n mailboxes of kServer with NoteIds 4, 8, 12, ...
+std::vector<FakeNote> Mailboxes(std::uint32_t n) {
+  std::vector<FakeNote> view;
+  for (std::uint32_t i = 1; i <= n; ++i) view.push_back(Mailbox(4 * i, kServer, "mail/user.nsf"));
+  return view;
+}
+
+class CensusTest : public testing::Test {
+ protected:
+  void SetUp() override { fake.Install(); }
+  FakeNotes fake;
+};
+
+struct NoteCase {
+  const char* name;
+  FakeNote note;
+  bool mailbox;
+};
+
+FakeNote With(FakeNote note, const std::string& item, const std::string& value) {
+  note.items[item] = value;
+  return note;
+}
+FakeNote Without(FakeNote note, const std::string& item) {
+  note.items.erase(item);
+  return note;
+}
+FakeNote Unopenable(FakeNote note) {
+  note.openable = false;
+  return note;
+}
+
+TEST_F(CensusTest, EachNoteIsJudgedOnServerResponseAndMailFile) {
+  const FakeNote base = Mailbox(4, kServer, "mail/jdoe.nsf");
+  const std::vector<NoteCase> cases = {
+      {"matching mailbox", base, true},
+      {"other server", With(base, "MailServer", "CN=Beta/O=Acme"), false},
+      {"server in other letter case", With(base, "MailServer", "cn=alpha/o=acme"), false},
+      {"server with a suffix", With(base, "MailServer", "CN=Alpha/O=Acme2"), false},
+      {"server as a prefix", With(base, "MailServer", "CN=Alpha"), false},
+      {"no MailServer", Without(base, "MailServer"), false},
+      {"response note", With(base, "$REF", "0x20A"), false},
+      {"response note with empty $REF", With(base, "$REF", ""), false},
+      {"empty MailFile", With(base, "MailFile", ""), false},
+      {"no MailFile", Without(base, "MailFile"), false},
+      {"cannot be opened", Unopenable(base), false},
+      {"other items do not matter", With(base, "FirstName", "%s%n"), true},
+  };
+  std::uint32_t expected = 0;
+  for (const NoteCase& c : cases) {
+    fake.view = {c.note};
+    fake.databases.insert(1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(QualifyMailboxNote(1, c.note.id, kServer), c.mailbox) << c.name;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
+    fake.databases.clear();
+    EXPECT_EQ(fake.Problems(), "") << c.name;
+    expected += c.mailbox;
+  }
+
+  // The same notes in one view: the census counts exactly the mailboxes.
+  fake.view.clear();
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    FakeNote note = cases[i].note;
+    note.id = static_cast<NoteId>(4 * (i + 1));
+    fake.view.push_back(note);
+  }
+  std::uint32_t total = 0;
+  CensusRun run = Count(kServer, total);
+  EXPECT_TRUE(run.ok);
+  EXPECT_EQ(total, expected);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(fake.Problems(), "");
+}
+
+TEST_F(CensusTest, EveryMailboxCountsOnceHoweverTheViewIsBatched) {
+  struct Case {
+    std::uint32_t notes;
+    std::uint32_t batchSize;
+    int reads;
+  };
+  for (const Case& c : std::vector<Case>{{0, 4, 1}, {1, 4, 1}, {4, 4, 1}, {5, 4, 2}, {12, 4, 3},
+                                         {13, 4, 4}, {16385, 16384, 2}}) {
+    FakeNotes batched;
+    batched.Install();
+    batched.view = Mailboxes(c.notes);
+    batched.batchSize = c.batchSize;
+    std::uint32_t total = 7;  // the census adds to what the caller has
+    CensusRun run = Count(kServer, total);
+    EXPECT_TRUE(run.ok) << c.notes;
+    EXPECT_EQ(total, 7 + c.notes) << c.notes;
+    EXPECT_EQ(batched.calls["NIFReadEntries"], c.reads) << c.notes;
+    EXPECT_EQ(batched.opened.size(), c.notes) << c.notes;
+    EXPECT_EQ(batched.Problems(), "") << c.notes;
+  }
+}
+
+TEST_F(CensusTest, BatchTallyIsNotLimitedToSixteenBits) {
+  fake.view = Mailboxes(70000);
+  fake.batchSize = 70000;
+  std::uint32_t total = 0;
+  EXPECT_TRUE(Count(kServer, total).ok);
+  EXPECT_EQ(total, 70000u);
+  EXPECT_EQ(fake.calls["NIFReadEntries"], 1);
+}
+
+TEST_F(CensusTest, NoServerNameFailsWithoutTouchingTheLibrary) {
+  std::uint32_t total = 3;
+  CensusRun run = Count(nullptr, total);
+  EXPECT_FALSE(run.ok);
+  EXPECT_EQ(total, 3u);
+  EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(CensusTest, EmptyServerNameMatchesNothing) {
+  fake.view = Mailboxes(3);
+  fake.view.push_back(Mailbox(100, "", "mail/blank.nsf"));
+  std::uint32_t total = 0;
+  CensusRun run = Count("", total);
+  EXPECT_TRUE(run.ok);
+  EXPECT_EQ(total, 0u);
+  EXPECT_EQ(fake.Problems(), "");
+}
+
+// One failing call per row: what is reported, what is still counted, and
+// that every handle is released all the same.
+struct FailureCase {
+  const char* name;
+  std::function<void(FakeNotes&)> arrange;
+  bool ok;
+  std::uint32_t total;
+  std::string loadedStrings;  // status numbers whose texts were printed
+  int reads;
+  int databaseCloses;
+};
+
+TEST_F(CensusTest, FailuresAreReportedAndEverythingIsReleased) {
+  const std::vector<FailureCase> cases = {
+      {"database does not open", [](FakeNotes& f) { f.dbOpenStatus = 0x0102; }, false, 0,
+       "0x0102 ", 0, 0},
+      {"status high bits are masked", [](FakeNotes& f) { f.dbOpenStatus = 0xC102; }, false, 0,
+       "0x0102 ", 0, 0},
+      {"no Mail Users view", [](FakeNotes& f) { f.findViewStatus = 0x0104; }, false, 0, "0x0104 ",
+       0, 1},
+      {"collection does not open", [](FakeNotes& f) { f.openCollectionStatus = 0x0109; }, false, 0,
+       "0x0109 ", 0, 1},
+      {"second read fails after the first batch",
+       [](FakeNotes& f) { f.readFaults[2] = {0x0109, false, kSignalMoreToDo}; }, false, 4,
+       "0x0109 ", 2, 1},
+      {"failed read still hands back a batch",
+       [](FakeNotes& f) { f.readFaults[2] = {0x0109, true, 0}; }, false, 8, "0x0109 ", 2, 1},
+      {"library keeps failing with more to do",
+       [](FakeNotes& f) {
+         f.readFaults[1] = {0x0109, false, kSignalMoreToDo};
+         f.readFaultsRepeat = true;
+       },
+       false, 0, "0x0109 ", 1, 1},
+      {"first batch gives no address", [](FakeNotes& f) { f.lockFailures = {1}; }, false, 6, "", 3,
+       1},
+      {"collection does not close", [](FakeNotes& f) { f.closeCollectionStatus = 0x0107; }, false,
+       10, "0x0107 ", 3, 1},
+      {"database does not close", [](FakeNotes& f) { f.dbCloseStatus = 0x0107; }, false, 10,
+       "0x0107 ", 3, 1},
+      {"both closes fail", [](FakeNotes& f) {
+         f.closeCollectionStatus = 0x0107;
+         f.dbCloseStatus = 0x0108;
+       },
+       false, 10, "0x0107 0x0108 ", 3, 1},
+  };
+  for (const FailureCase& c : cases) {
+    FakeNotes failing;
+    failing.Install();
+    failing.view = Mailboxes(10);
+    failing.batchSize = 4;
+    c.arrange(failing);
+    std::uint32_t total = 0;
+    CensusRun run = Count(kServer, total);
+    EXPECT_EQ(run.ok, c.ok) << c.name;
+    EXPECT_EQ(total, c.total) << c.name;
+    EXPECT_EQ(failing.loadedStringNumbers, c.loadedStrings) << c.name;
+    std::string expectedErr;
+    for (std::size_t at = 0; at < c.loadedStrings.size(); at += 7) {
+      expectedErr += "text of " + c.loadedStrings.substr(at, 6) + "\n";
+    }
+    EXPECT_EQ(run.err, expectedErr) << c.name;
+    EXPECT_EQ(run.out, "") << c.name;
+    EXPECT_EQ(failing.calls["NIFReadEntries"], c.reads) << c.name;
+    EXPECT_EQ(failing.calls["NSFDbClose"], c.databaseCloses) << c.name;
+    EXPECT_EQ(failing.Problems(), "") << c.name;
+  }
+}
+
+TEST_F(CensusTest, ExceptionInABatchAbandonsOnlyThatBatch) {
+  fake.view = Mailboxes(10);
+  fake.batchSize = 4;
+  // The third note of the first batch throws after two were counted; the
+  // fourth is never looked at; the next two batches count fully.
+  fake.beforeNoteOpen = [](NoteId id) {
+    if (id == 12) throw std::runtime_error("library failure");
+  };
+  std::uint32_t total = 0;
+  CensusRun run = Count(kServer, total);
+  EXPECT_FALSE(run.ok);
+  EXPECT_EQ(total, 2u + 6u);
+  EXPECT_EQ(fake.opened, (std::vector<NoteId>{4, 8, 20, 24, 28, 32, 36, 40}));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(fake.Problems(), "");
+}
+
+TEST_F(CensusTest, ExceptionOutsideABatchEndsTheCensusAndReleasesAll) {
+  fake.view = Mailboxes(10);
+  fake.batchSize = 4;
+  NotesApi.NIFReadEntries = [](CollectionHandle, CollectionPosition*, std::uint16_t, std::uint32_t,
+                               std::uint16_t, std::uint32_t, std::uint32_t, MemHandle*,
+                               std::uint16_t*, std::uint32_t*, std::uint32_t*,
+                               std::uint16_t*) -> NotesStatus {
+    throw std::runtime_error("library failure");
+  };
+  std::uint32_t total = 0;
+  CensusRun run = Count(kServer, total);
+  EXPECT_FALSE(run.ok);
+  EXPECT_EQ(total, 0u);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(fake.calls["NSFDbClose"], 1);
+  EXPECT_EQ(fake.Problems(), "");
+}
+
+TEST_F(CensusTest, StatusTextIsPrintedVerbatimOnStandardError) {
+  NotesApi.OSLoadString = [](void*, NotesStatus, char* text, std::uint16_t size) -> std::uint16_t {
+    std::snprintf(text, size, "%s", "100% %s%n done");
+    return 0;
+  };
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  PrintNotesStatus(0x0109);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "100% %s%n done\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include "Driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "FakeNotes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// An argument vector as the C runtime hands it over.
+class Arguments {
+ public:
+  Arguments(std::vector<std::string> words) : words_(std::move(words)) {
+    words_.insert(words_.begin(), "Quorvane.exe");
+    for (std::string& word : words_) pointers_.push_back(word.data());
+    pointers_.push_back(nullptr);
+  }
+  int argc() const { return static_cast<int>(words_.size()); }
+  char** argv() { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> words_;
+  std::vector<char*> pointers_;
+};
+
+// Runs each test in a fresh directory holding a subdirectory "data", and
+// puts the working directory back afterwards.
+class DriverTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    original_ = fs::current_path();
+    root_ = fs::temp_directory_path() /
+            ("quorvane-driver-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "data" / "deeper");
+    fs::current_path(root_);
+  }
+  void TearDown() override {
+    fs::current_path(original_);
+    fs::remove_all(root_);
+  }
+  fs::path original_;
+  fs::path root_;
+};
+
+struct ScanCase {
+  std::vector<std::string> arguments;
+  bool proceeds;
+  Options options;  // listNames, listDetails, helpRequested, run
+  std::string out;
+  const char* directory;  // working directory afterwards, relative to the test's root
+};
+
+TEST_F(DriverTest, ScanTurnsArgumentsIntoOptions) {
+  const std::vector<ScanCase> cases = {
+      {{}, true, {false, false, false, true}, "", "."},
+      {{"/names"}, true, {true, false, false, true}, "", "."},
+      {{"/details"}, true, {false, true, false, true}, "", "."},
+      {{"/names", "/details"}, true, {true, true, false, true}, "", "."},
+      {{"/help"}, true, {false, false, true, false}, "", "."},
+      {{"/?"}, true, {false, false, true, false}, "", "."},
+      {{"/names", "/help"}, true, {true, false, true, true}, "", "."},
+      {{"/help", "/names"}, true, {true, false, true, true}, "", "."},
+      {{"extra"}, true, {false, false, false, false}, "", "."},
+      {{"/names", "extra"}, true, {true, false, false, true}, "", "."},
+      {{""}, true, {false, false, false, false}, "", "."},
+      // Whole words, byte for byte, in this letter case only.
+      {{"/NAMES"}, true, {false, false, false, false}, "", "."},
+      {{"/Names", "/Details", "/HELP"}, true, {false, false, false, false}, "", "."},
+      {{"/names2"}, true, {false, false, false, false}, "", "."},
+      {{"names"}, true, {false, false, false, false}, "", "."},
+      {{"/help "}, true, {false, false, false, false}, "", "."},
+      {{"-names"}, true, {false, false, false, false}, "", "."},
+      // "/path" changes the directory during the scan and consumes its value.
+      {{"/path", "data"}, true, {false, false, false, true}, "", "data"},
+      {{"/path", "data", "/help"}, true, {false, false, true, true}, "", "data"},
+      {{"/path", "data", "/path", "deeper"}, true, {false, false, false, true}, "", "data/deeper"},
+      {{"/path", "data", "/names"}, true, {true, false, false, true}, "", "data"},
+      {{"/path", "/help"}, false, {}, "Error: Unable to change directory (/help).\n", "."},
+      {{"/path", "no such dir", "/names"},
+       false,
+       {},
+       "Error: Unable to change directory (no such dir).\n",
+       "."},
+      {{"/path", "%s%n"}, false, {}, "Error: Unable to change directory (%s%n).\n", "."},
+      {{"/path", ""}, false, {}, "Error: Unable to change directory ().\n", "."},
+      {{"/path"}, false, {}, "Path not specified.\n", "."},
+      {{"/help", "/path"}, false, {}, "Path not specified.\n", "."},
+      {{"/path", "data", "/path"}, false, {}, "Path not specified.\n", "data"},
+  };
+  for (const ScanCase& c : cases) {
+    std::string label = "arguments:";
+    for (const std::string& word : c.arguments) label += " [" + word + "]";
+    fs::current_path(root_);
+    Arguments arguments(c.arguments);
+    Options options;
+    testing::internal::CaptureStdout();
+    bool proceeds = RunOptions(arguments.argc(), arguments.argv(), options);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << label;
+    EXPECT_EQ(proceeds, c.proceeds) << label;
+    if (c.proceeds) {
+      EXPECT_EQ(options.listNames, c.options.listNames) << label;
+      EXPECT_EQ(options.listDetails, c.options.listDetails) << label;
+      EXPECT_EQ(options.helpRequested, c.options.helpRequested) << label;
+      EXPECT_EQ(options.run, c.options.run) << label;
+    }
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), root_ / c.directory)) << label;
+  }
+}
+
+struct SessionRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+SessionRun RunSession(Arguments& arguments, const Options& options) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  int status = RunNotesSession(arguments.argc(), arguments.argv(), options);
+  return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+}
+
+TEST_F(DriverTest, SessionHandsTheRuntimeTheToolsOwnArguments) {
+  FakeNotes fake;
+  fake.Install();
+  Arguments arguments({"/path", "data", "/names"});
+  RunSession(arguments, Options{});
+  EXPECT_EQ(fake.initArgc, 4);
+  EXPECT_EQ(fake.initArgv, arguments.argv());
+}
+
+TEST_F(DriverTest, SessionReportsTheCountOrTheFailure) {
+  struct Case {
+    const char* name;
+    NotesStatus initStatus;
+    const char* mailServer;  // null: the variable is unset
+    NotesStatus dbOpenStatus;
+    int status;
+    std::string out;
+    std::string err;
+    bool terminated;
+  };
+  const std::vector<Case> cases = {
+      {"two mailboxes", 0, "CN=Alpha/O=Acme", 0, 0, "\nMailbox count: 2\n\n", "", true},
+      {"other server", 0, "CN=Gamma/O=Acme", 0, 0, "\nMailbox count: 0\n\n", "", true},
+      {"MailServer unset", 0, nullptr, 0, 0, "\nMailbox count: 0\n\n", "", true},
+      {"census fails", 0, "CN=Alpha/O=Acme", 0x0102, 1, "Error: Unable to count mailboxes.\n",
+       "text of 0x0102\n", true},
+      {"runtime does not start", 0x0101, "CN=Alpha/O=Acme", 0, 1,
+       "\nError: Unable to initialize Notes (257).\n", "", false},
+      {"status printed unsigned", 0xFFFF, "CN=Alpha/O=Acme", 0, 1,
+       "\nError: Unable to initialize Notes (65535).\n", "", false},
+      {"high bit kept", 0x8001, "CN=Alpha/O=Acme", 0, 1,
+       "\nError: Unable to initialize Notes (32769).\n", "", false},
+  };
+  for (const Case& c : cases) {
+    FakeNotes fake;
+    fake.Install();
+    fake.view = {Mailbox(4, "CN=Alpha/O=Acme", "mail/a.nsf"),
+                 Mailbox(8, "CN=Beta/O=Acme", "mail/b.nsf"),
+                 Mailbox(12, "CN=Alpha/O=Acme", "mail/c.nsf")};
+    fake.initStatus = c.initStatus;
+    fake.dbOpenStatus = c.dbOpenStatus;
+    if (c.mailServer) fake.environment["MailServer"] = c.mailServer;
+    Arguments arguments({});
+    SessionRun run = RunSession(arguments, Options{});
+    EXPECT_EQ(run.status, c.status) << c.name;
+    EXPECT_EQ(run.out, c.out) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+    EXPECT_EQ(fake.calls["NotesTerm"], c.terminated ? 1 : 0) << c.name;
+    EXPECT_EQ(fake.Problems(), "") << c.name;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// An in-process Notes library for unit tests: a "Mail Users" view held in
+// memory, every call's status settable, and every handle accounted for.
+// Install() points NotesApi at it; tests may then replace single entries.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "NotesApi.h"
+
+struct FakeNote {
+  NoteId id = 0;
+  std::map<std::string, std::string> items;
+  bool openable = true;
+};
+
+// What the k-th NIFReadEntries call (1-based) does instead of succeeding.
+struct FakeReadFault {
+  NotesStatus status = 0x0109;
+  bool withMemory = false;      // the batch still comes back
+  std::uint16_t flagsLeft = 0;  // signal flags left after the failure
+};
+
+struct FakeNotes {
+  // The directory.
+  std::vector<FakeNote> view;  // the view's notes, in order
+  std::uint32_t batchSize = 16384;
+  std::map<std::string, std::string> environment;
+
+  // Statuses of the calls; 0 means the call succeeds.
+  NotesStatus initStatus = 0;
+  NotesStatus dbOpenStatus = 0;
+  NotesStatus findViewStatus = 0;
+  NotesStatus openCollectionStatus = 0;
+  NotesStatus closeCollectionStatus = 0;
+  NotesStatus dbCloseStatus = 0;
+  std::map<int, FakeReadFault> readFaults;  // by call number
+  bool readFaultsRepeat = false;            // the last fault repeats forever
+  std::set<int> lockFailures;               // OSLockObject calls giving no address
+  // Runs inside NSFNoteOpen before it opens the note; may throw.
+  std::function<void(NoteId)> beforeNoteOpen;
+
+  // What happened.
+  std::map<std::string, int> calls;  // entry point name -> number of calls
+  std::vector<NoteId> opened;        // NoteIds opened, in order
+  std::vector<std::string> misuses;
+  int initArgc = -1;
+  char** initArgv = nullptr;
+  std::string loadedStringNumbers;  // "0x0104 " per OSLoadString call
+
+  // Handles given out and not released, and misuses, one line each.
+  std::string Problems() const;
+
+  // Points NotesApi at this fake (the active one).
+  void Install();
+
+  // State behind the handles.
+  std::uint64_t nextHandle = 0x5A00000000000001;
+  std::set<DbHandle> databases;
+  std::set<CollectionHandle> collections;
+  std::map<NoteHandle, const FakeNote*> notes;
+  std::map<NoteId, std::size_t> index;  // NoteId -> position in the view
+  const FakeNote* Find(NoteId id);
+  struct Batch {
+    std::vector<NoteId> ids;
+    int locks = 0;
+  };
+  std::map<MemHandle, Batch> memory;
+  std::size_t readPosition = 0;  // entries returned so far
+};
+
+// Builds a note of the view.
+FakeNote Mailbox(NoteId id, const std::string& server, const std::string& mailFile);
