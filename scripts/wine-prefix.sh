@@ -1,0 +1,24 @@
+# Sourced by the scripts that run the Windows build: a private Wine prefix in
+# the build tree and a persistent wineserver while they run (a process then
+# starts in tens of milliseconds instead of seconds). The server is stopped
+# when the calling script exits.
+export WINEPREFIX="${WINEPREFIX:-$root/build/win/wineprefix}"
+export WINEDEBUG=-all
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+
+stop_wineserver() { "$wineserver" -k >/dev/null 2>&1 || true; }
+
+start_wineserver() {
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: preparing the prefix $WINEPREFIX (once)"
+    "$wine" wineboot -i >/dev/null 2>&1 || true
+    "$wineserver" -w
+  fi
+  "$wineserver" -p >/dev/null 2>&1
+  # Wine's own services start with the first program and live as long as the
+  # server; started here, they hold no pipe of the caller's open.
+  "$wine" wineboot >/dev/null 2>&1 || true
+  trap stop_wineserver EXIT
+}

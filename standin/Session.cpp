@@ -1,0 +1,163 @@
+#include "Session.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "Ini.h"
+#include "Status.h"
+
+namespace standin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// High bits on every 64-bit handle, so that a handle cut to 32 bits is unknown.
+constexpr std::uint64_t kHandleTag = 0x5A00000000000000;
+constexpr std::size_t kListedMisuses = 1000;
+constexpr std::string_view kFaultPrefix = "standinfault_";
+
+Session theSession;
+
+}  // namespace
+
+Session& TheSession() { return theSession; }
+
+Session::~Session() {
+  try {
+    if (initialized_) WriteReport(false);
+  } catch (...) {
+    // Nothing can be reported at process exit.
+  }
+}
+
+NotesStatus Session::Init() {
+  if (initialized_) {
+    const Fault* fault = faults.Call(FaultPoint::kNotesInitExtended);
+    return fault != nullptr ? fault->status : 0;
+  }
+  Reset();
+  std::error_code error;
+  const fs::path workingDirectory = fs::current_path(error);
+  NotesStatus status = error ? kStatusNoIni : Configure(workingDirectory);
+  const Fault* fault = faults.Call(FaultPoint::kNotesInitExtended);
+  if (status == 0 && fault != nullptr) status = fault->status;
+  if (status == 0 && !reportPath_.empty() &&
+      !std::ofstream(reportPath_, std::ios::binary | std::ios::trunc)) {
+    status = kStatusNoFile;
+  }
+  if (status != 0) {
+    Reset();
+    return status;
+  }
+  initialized_ = true;
+  return 0;
+}
+
+NotesStatus Session::Configure(const fs::path& workingDirectory) {
+  std::string text;
+  if (!ReadWholeFile(workingDirectory / "notes.ini", text)) return kStatusNoIni;
+  dataDirectory = workingDirectory;
+  for (const IniEntry& entry : ParseIni(text)) {
+    const std::string key = Lowercase(entry.key);
+    environment_[key] = entry.value;
+    if (key == "directory") {
+      dataDirectory = workingDirectory / entry.value;
+    } else if (key == "standinleakreport") {
+      reportPath_ = entry.value.empty() ? fs::path() : workingDirectory / entry.value;
+    } else if (key == "standinbatchsize") {
+      std::uint64_t size = 0;
+      if (!ParseNumber(TrimBlanks(entry.value), kMaxBatch, size) || size == 0) {
+        return kStatusInvalidArgument;
+      }
+      batchSize = static_cast<std::uint32_t>(size);
+    } else if (key.compare(0, kFaultPrefix.size(), kFaultPrefix) == 0) {
+      const std::string_view entryPoint = std::string_view(entry.key).substr(kFaultPrefix.size());
+      if (!faults.Configure(entryPoint, entry.value)) return kStatusInvalidArgument;
+    } else if (key.compare(0, 7, "standin") == 0) {
+      return kStatusInvalidArgument;  // a misspelt stand-in key must not pass unnoticed
+    }
+  }
+  return 0;
+}
+
+void Session::Term() {
+  if (!initialized_) return;
+  WriteReport(true);
+  Reset();
+}
+
+void Session::Reset() {
+  initialized_ = false;
+  environment_.clear();
+  reportPath_.clear();
+  misuses_.clear();
+  unlistedMisuses_ = 0;
+  dataDirectory.clear();
+  batchSize = kMaxBatch;
+  faults = Faults();
+  databases.clear();
+  collections.clear();
+  notes.clear();
+  memory.clear();
+}
+
+const std::string* Session::Environment(std::string_view name) const {
+  const auto found = environment_.find(Lowercase(name));
+  return found != environment_.end() ? &found->second : nullptr;
+}
+
+void Session::Misuse(const std::string& what) {
+  if (misuses_.size() < kListedMisuses) {
+    misuses_.push_back("misuse: " + what);
+  } else {
+    ++unlistedMisuses_;
+  }
+}
+
+std::uint64_t Session::NewHandle(HandleKind kind) {
+  return kHandleTag | static_cast<std::uint64_t>(kind) << 40 | ++lastSerial_;
+}
+
+CollectionHandle Session::NewCollectionHandle() {
+  if (collections.size() >= 0xFFFF) return 0;
+  do {
+    ++lastCollection_;
+  } while (lastCollection_ == 0 || collections.count(lastCollection_) != 0);
+  return lastCollection_;
+}
+
+void Session::WriteReport(bool termCalled) const {
+  if (reportPath_.empty()) return;
+  std::vector<std::string> lines;
+  if (!termCalled) lines.push_back("misuse: NotesTerm not called");
+  lines.insert(lines.end(), misuses_.begin(), misuses_.end());
+  if (unlistedMisuses_ != 0) {
+    lines.push_back("misuse: " + std::to_string(unlistedMisuses_) + " more misuses not listed");
+  }
+  // Leaks of one kind in handle order; the hex handles have a fixed width.
+  const auto leaks = [&lines](const auto& table, const char* kind, auto details) {
+    std::vector<std::string> found;
+    for (const auto& [handle, object] : table) {
+      found.push_back("leak: " + std::string(kind) + " handle " + Hex(handle, 2 * sizeof handle) +
+                      " " + details(object));
+    }
+    std::sort(found.begin(), found.end());
+    lines.insert(lines.end(), found.begin(), found.end());
+  };
+  leaks(databases, "database", [](const OpenDatabase& open) { return "(" + open.path + ")"; });
+  leaks(collections, "collection",
+        [](const OpenCollection& open) { return "(view \"" + open.view->name + "\")"; });
+  leaks(notes, "note",
+        [](const OpenNote& open) { return "(NoteId " + Hex(open.note->id, 8) + ")"; });
+  leaks(memory, "memory", [](const Memory& block) {
+    const std::string size =
+        "(" + std::to_string(block.noteIds.size() * sizeof(NoteId)) + " bytes)";
+    return block.locks == 0 ? size
+                            : size + ", still locked " + std::to_string(block.locks) + " time(s)";
+  });
+  std::ofstream out(reportPath_, std::ios::binary | std::ios::trunc);
+  for (const std::string& line : lines) out << line << '\n';
+}
+
+}  // namespace standin

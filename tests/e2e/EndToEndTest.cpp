@@ -1,0 +1,307 @@
+// The built tool against the stand-in Notes runtime: each case builds a data
+// directory (notes.ini and names.nsf), runs the program as its own process
+// and compares standard output, standard error and the exit status byte for
+// byte. Every run that started the runtime must leave an empty leak report.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ToolRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kTool = BuildPath(QUORVANE_TOOL);
+const fs::path kStandIn = BuildPath(STANDIN_DIR);
+const fs::path kStandInMissingExport = BuildPath(STANDIN_MISSING_EXPORT_DIR);
+
+const std::string kIni = "MailServer=CN=Alpha/O=Acme\nStandInLeakReport=leaks.txt\n";
+
+const std::string kUsage =
+    "\nVarnel command-line tool\n"
+    "Copyright (C) 2026 Varnel. All rights reserved.\n"
+    "\n"
+    "Usage: Quorvane.exe [Options]\n"
+    "Options:\n"
+    "\t/path     Server data path (must be specified for partition servers)\n"
+    "\t/names    List mailbox(es)\n"
+    "\t/details  List detailed information\n"
+    "\t/help     Print this help\n";
+
+const std::string kCountFailed = "Error: Unable to count mailboxes.\n";
+
+std::string Count(unsigned n) { return "\nMailbox count: " + std::to_string(n) + "\n\n"; }
+
+// Three mailboxes of CN=Alpha/O=Acme among notes that are not.
+const std::string kMixed = R"(# Mail Users of two servers
+view Mail Users
+note 0x20A
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\anna.nsf
+note 0x20E
+  MailServer: CN=Beta/O=Acme
+  MailFile: mail\bert.nsf
+note 0x212
+  MailServer: CN=ALPHA/O=ACME
+  MailFile: mail\carl.nsf
+note 0x216
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\dora.nsf
+  $REF: 0x20A
+note 0x21A
+  MailServer: CN=Alpha/O=Acme
+  MailFile:
+note 0x21E
+  MailServer: CN=Alpha/O=Acme
+note 0x222 unopenable
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\gina.nsf
+note 0x226
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\hans%s%n.nsf
+note 0x22A
+  MailServer: CN=Alpha/O=Acme/
+  MailFile: mail\ida.nsf
+note 0x22E
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\jan.nsf
+view Other
+note 0x300
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\kim.nsf
+)";
+
+// A view of n notes, every step-th of them a mailbox of CN=Alpha/O=Acme.
+std::string LargeView(unsigned n, unsigned step) {
+  std::ostringstream nsf;
+  nsf << "view Mail Users\n";
+  for (unsigned i = 0; i < n; ++i) {
+    nsf << "note\nMailServer: " << (i % step == 0 ? "CN=Alpha/O=Acme" : "CN=Beta/O=Acme")
+        << "\nMailFile: mail\\u" << i << ".nsf\n";
+  }
+  return nsf.str();
+}
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+enum class Runtime { Started, NotStarted };
+
+struct Case {
+  const char* name;
+  std::string ini;  // notes.ini; empty: there is none
+  std::string nsf;  // names.nsf
+  std::vector<std::string> arguments;
+  std::string out;
+  std::string err;
+  int status;
+  Runtime runtime = Runtime::Started;
+};
+
+class EndToEndTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("quorvane-e2e-" +
+             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(root_);
+  }
+
+  fs::path MakeDirectory(const std::string& name, const std::string& ini, const std::string& nsf) {
+    fs::path directory = root_ / name;
+    fs::create_directories(directory);
+    if (!ini.empty()) WriteFile(directory / "notes.ini", ini);
+    WriteFile(directory / "names.nsf", nsf);
+    return directory;
+  }
+
+  // Runs the tool and compares. Wine very rarely adds a line of its own to
+  // standard error as a process exits; only when that line is the sole
+  // difference is the case run again.
+  // The leak report lies where the runtime started: the directory the tool
+  // was started in, or the one "/path" chose.
+  void Expect(const Case& c, const fs::path& directory, const fs::path& library = kStandIn,
+              fs::path runtimeDirectory = {}) {
+    if (runtimeDirectory.empty()) runtimeDirectory = directory;
+    ToolRun run;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      fs::remove(runtimeDirectory / "leaks.txt");
+      run = RunProgram(kTool, c.arguments, directory, library);
+      if (run.err == AsWritten(c.err) || WithoutWineExitNoise(run.err) != AsWritten(c.err)) break;
+    }
+    EXPECT_EQ(run.out, AsWritten(c.out)) << c.name;
+    EXPECT_EQ(run.err, AsWritten(c.err)) << c.name;
+    EXPECT_EQ(run.status, c.status) << c.name;
+    fs::path report = runtimeDirectory / "leaks.txt";
+    if (c.runtime == Runtime::Started) {
+      EXPECT_TRUE(fs::exists(report)) << c.name;
+      EXPECT_EQ(ReadFile(report), "") << c.name;
+    } else {
+      EXPECT_FALSE(fs::exists(report)) << c.name;
+    }
+  }
+
+  void ExpectAll(const std::vector<Case>& cases) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      const Case& c = cases[i];
+      Expect(c, MakeDirectory("case" + std::to_string(i), c.ini, c.nsf));
+    }
+  }
+
+  static std::string WithoutWineExitNoise(const std::string& err) {
+    std::string kept;
+    std::istringstream lines(err);
+    std::string line;
+    while (std::getline(lines, line)) {
+      if (line.rfind("Inconsistency detected by ld.so: dl-fini.c", 0) == 0) continue;
+      kept += line + "\n";
+    }
+    return kept;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(EndToEndTest, CountsTheMailboxesOfThisServer) {
+  ExpectAll({
+      {"mixed directory", kIni, kMixed, {}, Count(3), "", 0},
+      {"server name differs in letter case", "MailServer=cn=alpha/o=acme\nStandInLeakReport=leaks.txt\n",
+       kMixed, {}, Count(0), "", 0},
+      {"MailServer unset", "StandInLeakReport=leaks.txt\n", kMixed, {}, Count(0), "", 0},
+      {"empty view", kIni, "view Mail Users\nview Other\nnote 4\nMailServer: CN=Alpha/O=Acme\n",
+       {}, Count(0), "", 0},
+      {"unknown arguments are ignored when there is something to do", kIni, kMixed,
+       {"/names", "/NAMES", "extra"}, Count(3), "", 0},
+      {"view of 16385 entries takes two reads", kIni, LargeView(16385, 1), {}, Count(16385), "",
+       0},
+      {"view of three batches", kIni, LargeView(40000, 2), {}, Count(20000), "", 0},
+      {"small batches", kIni + "StandInBatchSize=2\n", kMixed, {}, Count(3), "", 0},
+  });
+}
+
+TEST_F(EndToEndTest, LibraryFailuresAreReportedWithTheirTexts) {
+  const std::string big = LargeView(16385, 1);
+  auto fault = [](const std::string& key, const std::string& value) {
+    return kIni + "StandInFault_" + key + "=" + value + "\n";
+  };
+  ExpectAll({
+      {"no names.nsf", kIni + "Directory=nowhere\n", kMixed, {}, kCountFailed,
+       "File does not exist\n", 1},
+      {"no Mail Users view", kIni, "view Other\n", {}, kCountFailed, "Cannot locate view\n", 1},
+      {"database does not open", fault("NSFDbOpen", "status=0x0102"), big, {}, kCountFailed,
+       "File does not exist\n", 1},
+      {"status text chosen by the low 14 bits", fault("NSFDbOpen", "status=0xC104"), big, {},
+       kCountFailed, "Cannot locate view\n", 1},
+      {"view lookup fails", fault("NIFFindDesignNoteExt", "status=0x0109"), big, {}, kCountFailed,
+       "Server not responding\n", 1},
+      {"collection does not open", fault("NIFOpenCollection", "status=0x010A"), big, {},
+       kCountFailed, "Insufficient memory\n", 1},
+      {"second read fails", fault("NIFReadEntries", "call=2"), big, {}, kCountFailed,
+       "Server not responding\n", 1},
+      {"failed read hands back a batch", fault("NIFReadEntries", "call=2,memory"), big, {},
+       kCountFailed, "Server not responding\n", 1},
+      {"library keeps failing with more to do",
+       fault("NIFReadEntries", "call=1,repeat,flags=0x0020"), big, {}, kCountFailed,
+       "Server not responding\n", 1},
+      {"keeps failing after handing back batches",
+       fault("NIFReadEntries", "call=1,repeat,memory,flags=0x0020"), big, {}, kCountFailed,
+       "Server not responding\n", 1},
+      {"batch memory gives no address", fault("OSLockObject", "call=1"), big, {}, kCountFailed, "",
+       1},
+      {"collection does not close", fault("NIFCloseCollection", "status=0x0107"), big, {},
+       kCountFailed, "Invalid handle\n", 1},
+      {"database does not close", fault("NSFDbClose", "status=0x0107"), big, {}, kCountFailed,
+       "Invalid handle\n", 1},
+      {"both closes fail",
+       fault("NIFCloseCollection", "status=0x0107") + "StandInFault_NSFDbClose=status=0x0108\n",
+       big, {}, kCountFailed, "Invalid handle\nInvalid argument\n", 1},
+      {"notes that cannot be opened are passed over", fault("NSFNoteOpen", "note=0x20A,note=0x22E"),
+       kMixed, {}, Count(1), "", 0},
+      {"runtime does not start", "StandInFault_NotesInitExtended=status=0xFFFF\n", kMixed, {},
+       "\nError: Unable to initialize Notes (65535).\n", "", 1, Runtime::NotStarted},
+      {"no notes.ini", "", kMixed, {}, "\nError: Unable to initialize Notes (257).\n", "", 1,
+       Runtime::NotStarted},
+  });
+}
+
+TEST_F(EndToEndTest, UsageAndCommandLineErrorsNeverLoadTheLibrary) {
+  // No library on the search path at all: none of these may need one.
+  fs::path nowhere = root_ / "no-library";
+  fs::create_directories(nowhere);
+  const std::vector<Case> cases = {
+      {"help", kIni, kMixed, {"/help"}, kUsage, "", 0, Runtime::NotStarted},
+      {"question mark", kIni, kMixed, {"/?"}, kUsage, "", 0, Runtime::NotStarted},
+      {"nothing to do", kIni, kMixed, {"extra"}, kUsage, "", 0, Runtime::NotStarted},
+      {"upper case is not an option", kIni, kMixed, {"/HELP"}, kUsage, "", 0, Runtime::NotStarted},
+      {"help wins after names", kIni, kMixed, {"/names", "/help"}, kUsage, "", 0,
+       Runtime::NotStarted},
+      {"help wins before details", kIni, kMixed, {"/?", "/details"}, kUsage, "", 0,
+       Runtime::NotStarted},
+      {"path with help", kIni, kMixed, {"/path", ".", "/help"}, kUsage, "", 0,
+       Runtime::NotStarted},
+      {"path without its directory", kIni, kMixed, {"/path"}, "Path not specified.\n", "", 1,
+       Runtime::NotStarted},
+      {"path last after help", kIni, kMixed, {"/help", "/path"}, "Path not specified.\n", "", 1,
+       Runtime::NotStarted},
+      {"path to a missing directory", kIni, kMixed, {"/path", "missing", "/names"},
+       "Error: Unable to change directory (missing).\n", "", 1, Runtime::NotStarted},
+      {"path takes the next word as its directory", kIni, kMixed, {"/path", "/names"},
+       "Error: Unable to change directory (/names).\n", "", 1, Runtime::NotStarted},
+      {"path to a file", kIni, kMixed, {"/path", "names.nsf"},
+       "Error: Unable to change directory (names.nsf).\n", "", 1, Runtime::NotStarted},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    Expect(cases[i], MakeDirectory("case" + std::to_string(i), cases[i].ini, cases[i].nsf),
+           nowhere);
+  }
+}
+
+TEST_F(EndToEndTest, PathSelectsTheServersDataDirectory) {
+  // A partitioned server: each partition has its own notes.ini; the second
+  // one keeps its directory elsewhere.
+  fs::path first = MakeDirectory("partition1", kIni, kMixed);
+  fs::path second = MakeDirectory("partition2", kIni + "Directory=../data2\n", "");
+  MakeDirectory("data2", "", LargeView(10, 2));
+  fs::path empty = root_ / "elsewhere";
+  fs::create_directories(empty);
+
+  Expect({"path to a partition", "", "", {"/path", first.string()}, Count(3), "", 0}, empty,
+         kStandIn, first);
+  Expect({"relative path", "", "", {"/path", "partition1"}, Count(3), "", 0}, root_, kStandIn,
+         first);
+  Expect({"data directory from notes.ini", "", "", {"/path", second.string()}, Count(5), "", 0},
+         empty, kStandIn, second);
+  Expect({"the last path holds", "", "", {"/path", first.string(), "/path", second.string()},
+          Count(5), "", 0},
+         empty, kStandIn, second);
+  Expect({"without path the working directory", "", "", {}, Count(3), "", 0}, first);
+}
+
+TEST_F(EndToEndTest, LibraryThatCannotBeBound) {
+  fs::path directory = MakeDirectory("data", kIni, kMixed);
+  fs::path nowhere = root_ / "no-library";
+  fs::create_directories(nowhere);
+  Expect({"library not found", "", "", {}, "Error: Unable to load dll (nnotes.dll).\n", "", 1,
+          Runtime::NotStarted},
+         directory, nowhere);
+  Expect({"an entry point missing", "", "", {}, "Error: unable to obtain function from dll.\n", "",
+          1, Runtime::NotStarted},
+         directory, kStandInMissingExport);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// Runs the built tool as its own process, the way an administrator's console
+// or script does, and collects what it wrote and its exit status.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ToolRun {
+  int status = -1;
+  std::string out;  // bytes as written, line ends included
+  std::string err;
+};
+
+// Runs `program` with `arguments` (index 0 excluded) in `directory`, with
+// `libraryDirectory` on the library search path (PATH on Windows,
+// LD_LIBRARY_PATH elsewhere). Standard input is empty.
+ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                   const std::filesystem::path& directory,
+                   const std::filesystem::path& libraryDirectory);
+
+// A path known at build time, as this process must spell it. Under Wine a
+// host path "/x/y" is "Z:\x\y".
+std::filesystem::path BuildPath(const std::string& hostPath);
+
+// The tool writes its output in text mode: on Windows every "\n" reaches the
+// file as "\r\n".
+std::string AsWritten(const std::string& text);

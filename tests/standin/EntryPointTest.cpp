@@ -1,0 +1,161 @@
+// Initialisation, environment, status texts, items and collection outputs.
+#include <cstring>
+
+#include "StandInTest.h"
+
+namespace standin_test {
+namespace {
+
+class EntryPoints : public StandInTest {};
+
+TEST_F(EntryPoints, InitNeedsAValidNotesIni) {
+  EXPECT_EQ(NotesInitExtended(0, nullptr), 0x0101);
+  EXPECT_EQ(TextOf(0x0101), "notes.ini not found");
+  const char* const badLines[] = {
+      "StandInFault_Bogus=call=1",
+      "StandInFault_NSFDbOpen=colour=red",
+      "StandInFault_NSFDbOpen=call=0",
+      "StandInFault_NSFDbOpen=status=0",
+      "StandInFault_NSFDbOpen=call=2 3",
+      "StandInFault_NSFDbOpen=note=4",
+      "StandInFault_NSFNoteOpen=memory",
+      "StandInFault_NIFReadEntries=repeat=2",
+      "StandInFault_OSLockObject=status=5",
+      "StandInFault_NSFItemGetText=call=1",
+      "StandInBatchSize=0",
+      "StandInBatchSize=16385",
+      "StandInBatchSize=ten",
+      "StandInLeakReprot=leaks.txt",
+  };
+  for (const char* line : badLines) {
+    WriteFile("notes.ini", std::string(line) + "\nMailServer=x\n");
+    EXPECT_EQ(NotesInitExtended(0, nullptr), 0x0108) << line;
+    char text[8] = "unset";
+    EXPECT_EQ(OSGetEnvironmentString("MailServer", text, sizeof text), 0) << line;
+    DbHandle db = 0;
+    EXPECT_EQ(NSFDbOpen("names.nsf", &db), 0x010B) << line;
+  }
+  char arg0[] = "Quorvane", arg1[] = "%s%n\xFF", *argv[] = {arg0, arg1, nullptr};
+  WriteFile("notes.ini", "");
+  EXPECT_EQ(NotesInitExtended(2, argv), 0);
+  EXPECT_EQ(NotesInitExtended(2, argv), 0);  // a second init keeps the session
+}
+
+TEST_F(EntryPoints, EnvironmentComesFromNotesIni) {
+  WriteFile("notes.ini",
+            "[Notes]\r\nMailServer=CN=Alpha/O=Acme\r\n; Commented=1\n# Hashed=1\n"
+            "  Spaced Key = v \nEmpty=\nmailserver2=second\n");
+  ASSERT_EQ(NotesInitExtended(0, nullptr), 0);
+  const struct {
+    const char* name;
+    std::uint16_t size;
+    NotesBool found;
+    const char* text;
+  } cases[] = {
+      {"MailServer", 260, 1, "CN=Alpha/O=Acme"},
+      {"MAILSERVER", 5, 1, "CN=A"},
+      {"Spaced Key", 260, 1, " v "},
+      {"Empty", 260, 1, ""},
+      {"Commented", 260, 0, ""},
+      {"Hashed", 260, 0, ""},
+      {"Absent", 260, 0, ""},
+      {"MailServer2", 260, 1, "second"},
+  };
+  for (const auto& test : cases) {
+    char text[260] = "unset";
+    EXPECT_EQ(OSGetEnvironmentString(test.name, text, test.size), test.found) << test.name;
+    EXPECT_STREQ(text, test.text) << test.name;
+  }
+}
+
+TEST_F(EntryPoints, LoadStringGivesTheTextOfEachCode) {
+  const struct {
+    NotesStatus code;
+    std::uint16_t size;
+    const char* text;
+  } cases[] = {
+      {0x0101, 512, "notes.ini not found"},
+      {0x0102, 512, "File does not exist"},
+      {0x0104, 512, "Cannot locate view"},
+      {0x0105, 512, "Note cannot be opened"},
+      {0x0106, 512, "Item not found"},
+      {0x0107, 512, "Invalid handle"},
+      {0x0108, 512, "Invalid argument"},
+      {0x0109, 512, "Server not responding"},
+      {0x010A, 512, "Insufficient memory"},
+      {0x0ABC, 512, "Stand-in status 0x0ABC"},
+      {0x0001, 512, "Stand-in status 0x0001"},
+      {0x0108, 6, "Inval"},
+      {0x0108, 1, ""},
+  };
+  for (const auto& test : cases) {
+    char text[512];
+    EXPECT_EQ(OSLoadString(nullptr, test.code, text, test.size), std::strlen(test.text));
+    EXPECT_STREQ(text, test.text);
+  }
+}
+
+TEST_F(EntryPoints, ItemTextIsCutToTheBuffer) {
+  const std::string longValue(300, 'x');
+  ASSERT_EQ(Start("view Mail Users\nnote 4\nLong: " + longValue + "\n$REF: 0123\n"), 0);
+  OpenMailUsers();
+  NoteHandle note = 0;
+  ASSERT_EQ(NSFNoteOpen(db_, 4, kNoteOpenSummary, &note), 0);
+  char text[300];
+  std::memset(text, '#', sizeof text);
+  EXPECT_EQ(NSFItemGetText(note, "Long", text, 260), 259u);
+  EXPECT_EQ(std::string(text), longValue.substr(0, 259));
+  EXPECT_EQ(text[260], '#');
+  std::memset(text, '#', sizeof text);
+  EXPECT_EQ(NSFItemGetText(note, "Long", text, 0), 0u);
+  EXPECT_EQ(text[0], '#');
+  EXPECT_EQ(NSFItemGetText(note, "Missing", text, 260), 0u);
+  EXPECT_STREQ(text, "");
+
+  const struct {
+    const char* name;
+    std::uint16_t length;
+    NotesStatus status;
+    std::uint32_t valueLength;
+  } cases[] = {{"$REF", 4, 0, 4},     {"$refuse", 4, 0, 4},      {"Long", 4, 0, 300},
+               {"$RE", 3, 0x0106, 7}, {"Missing", 7, 0x0106, 7}, {"", 0, 0x0106, 7}};
+  for (const auto& test : cases) {
+    char blocks[2][16] = {"untouched", "untouched"};
+    std::uint16_t type = 7;
+    std::uint32_t length = 7;
+    EXPECT_EQ(NSFItemInfo(note, test.name, test.length, blocks[0], &type, blocks[1], &length),
+              test.status)
+        << test.name;
+    EXPECT_EQ(type, test.status == 0 ? 0x0500 : 7) << test.name;
+    EXPECT_EQ(length, test.valueLength) << test.name;
+    EXPECT_STREQ(blocks[0], "untouched");
+    EXPECT_STREQ(blocks[1], "untouched");
+  }
+  EXPECT_EQ(NSFItemInfo(note, "$REF", 4, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(NSFNoteClose(note), 0);
+}
+
+TEST_F(EntryPoints, OpenCollectionClearsOptionalOutputsOnly) {
+  ASSERT_EQ(Start(MailUsers(1)), 0);
+  OpenMailUsers();
+  NoteId view = 0;
+  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kNoteClassView, "-G40n^", &view, 0), 0);
+  NoteHandle viewNote = 7;
+  MemHandle collapsed = 7, selected = 7;
+  char unid[16] = "untouched";
+  CollectionHandle collection = 0;
+  ASSERT_EQ(
+      NIFOpenCollection(db_, db_, view, 0, 0, &collection, &viewNote, unid, &collapsed, &selected),
+      0);
+  EXPECT_NE(collection, 0);
+  EXPECT_NE(collection, collection_);
+  EXPECT_EQ(viewNote + collapsed + selected, 0u);
+  EXPECT_STREQ(unid, "untouched");
+  EXPECT_EQ(
+      NIFOpenCollection(db_, db_, view + 4, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr),
+      0x0104);
+  EXPECT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", 0x0004, "-G40n^", &view, 0), 0x0108);
+}
+
+}  // namespace
+}  // namespace standin_test

@@ -1,0 +1,134 @@
+// NIFReadEntries: batches, positions and signal flags.
+#include "StandInTest.h"
+
+namespace standin_test {
+namespace {
+
+class ReadEntries : public StandInTest {};
+
+TEST_F(ReadEntries, ReadsAFullBatchThenTheRest) {
+  ASSERT_EQ(Start(MailUsers(16385)), 0);
+  OpenMailUsers();
+  CollectionPosition position{};
+  Batch first = Read(position);
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(first.returned, 16384u);
+  EXPECT_EQ(first.length, 0u);  // 16384 * 4 bytes wraps in 16 bits
+  EXPECT_EQ(first.flags, kSignalMoreToDo);
+  EXPECT_EQ(position.Tumbler[0], 16384u);
+  ASSERT_EQ(first.ids.size(), 16384u);
+  EXPECT_EQ(first.ids.front(), 4u);
+  EXPECT_EQ(first.ids.back(), 16384u * 4);
+
+  Batch second = Read(position);
+  EXPECT_EQ(second.returned, 1u);
+  EXPECT_EQ(second.length, 4u);
+  EXPECT_EQ(second.flags, 0u);
+  EXPECT_EQ(second.ids, std::vector<NoteId>{16385u * 4});
+  EXPECT_EQ(position.Tumbler[0], 16385u);
+
+  Batch after = Read(position);
+  EXPECT_EQ(after.status, 0);
+  EXPECT_EQ(after.memory, 0u);
+  EXPECT_EQ(after.returned, 0u);
+  EXPECT_EQ(after.flags, 0u);
+  EXPECT_EQ(position.Tumbler[0], 16385u);
+  CloseMailUsers();
+  EXPECT_EQ(Finish(), "");
+}
+
+TEST_F(ReadEntries, BatchesAreCutByBatchSizeAndReturnCount) {
+  const struct {
+    int entries;
+    const char* ini;
+    std::uint32_t returnCount;
+    std::vector<std::uint32_t> sizes;
+  } cases[] = {
+      {5, "", 0xFFFFFFFF, {5}},
+      {5, "StandInBatchSize=2\n", 0xFFFFFFFF, {2, 2, 1}},
+      {4, "standinbatchsize=0x2\n", 0xFFFFFFFF, {2, 2}},
+      {5, "", 3, {3, 2}},
+      {5, "StandInBatchSize=3\n", 2, {2, 2, 1}},
+      {0, "", 0xFFFFFFFF, {0}},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(std::to_string(test.entries) + " " + test.ini + std::to_string(test.returnCount));
+    ASSERT_EQ(Start(MailUsers(test.entries), test.ini), 0);
+    OpenMailUsers();
+    std::vector<std::uint32_t> sizes;
+    const std::vector<NoteId> ids = ReadAll(&sizes, test.returnCount);
+    EXPECT_EQ(sizes, test.sizes);
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(test.entries));
+    for (std::size_t index = 0; index < ids.size(); ++index) EXPECT_EQ(ids[index], 4 * (index + 1));
+    NotesTerm();
+  }
+}
+
+TEST_F(ReadEntries, SkipCountMovesForwardFromTheLastEntryRead) {
+  ASSERT_EQ(Start(MailUsers(6)), 0);
+  OpenMailUsers();
+  const struct {
+    std::uint32_t skip;
+    std::vector<NoteId> ids;
+    std::uint32_t tumbler, skipped;
+    std::uint16_t flags;
+  } steps[] = {
+      {3, {12, 16}, 4, 3, kSignalMoreToDo},  // from before the first entry
+      {2, {24}, 6, 2, 0},
+      {1, {}, 6, 0, 0},  // past the end nothing is returned and nothing moves
+  };
+  CollectionPosition position{};
+  for (const auto& step : steps) {
+    MemHandle memory = 0;
+    std::uint32_t skipped = 99, returned = 99;
+    std::uint16_t flags = 99;
+    ASSERT_EQ(NIFReadEntries(collection_, &position, 1, step.skip, 1, 2, 1, &memory, nullptr,
+                             &skipped, &returned, &flags),
+              0);
+    std::vector<NoteId> ids;
+    if (memory != 0) {
+      const auto* words = static_cast<const NoteId*>(OSLockObject(memory));
+      ids.assign(words, words + returned);
+      OSUnlockObject(memory);
+      OSMemFree(memory);
+    }
+    EXPECT_EQ(ids, step.ids);
+    EXPECT_EQ(position.Tumbler[0], step.tumbler);
+    EXPECT_EQ(skipped, step.skipped);
+    EXPECT_EQ(flags, step.flags);
+  }
+}
+
+TEST_F(ReadEntries, RejectsWhatTheStandInDoesNotServe) {
+  const struct {
+    std::uint16_t skipNavigator, returnNavigator;
+    std::uint32_t mask;
+  } cases[] = {{2, 1, 1}, {1, 0x80, 1}, {1, 1, 0x0100}, {1, 1, 0x0101}};
+  ASSERT_EQ(Start(MailUsers(3)), 0);
+  OpenMailUsers();
+  for (const auto& test : cases) {
+    CollectionPosition position{};
+    MemHandle memory = 1;
+    std::uint32_t returned = 1;
+    EXPECT_EQ(NIFReadEntries(collection_, &position, test.skipNavigator, 1, test.returnNavigator,
+                             10, test.mask, &memory, nullptr, nullptr, &returned, nullptr),
+              0x0108);
+    EXPECT_EQ(memory, 0u);
+    EXPECT_EQ(returned, 0u);
+    EXPECT_EQ(position.Tumbler[0], 0u);
+  }
+  EXPECT_EQ(NIFReadEntries(collection_, nullptr, 1, 1, 1, 10, 1, nullptr, nullptr, nullptr, nullptr,
+                           nullptr),
+            0x0108);
+  EXPECT_EQ(TextOf(0x0108), "Invalid argument");
+  const std::string report = Finish();
+  std::size_t lines = 0;
+  for (std::size_t at = 0;
+       (at = report.find("misuse: NIFReadEntries with", at)) != std::string::npos; ++at) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 5u) << report;
+}
+
+}  // namespace
+}  // namespace standin_test

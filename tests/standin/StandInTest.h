@@ -1,0 +1,61 @@
+// Shared fixture of the stand-in's tests: each test runs in a fresh temporary
+// working directory holding the notes.ini and names.nsf it writes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Exports.h"
+
+namespace standin_test {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const fs::path& file, const std::string& bytes);
+std::string ReadFile(const fs::path& file);
+std::string TextOf(NotesStatus status);  // OSLoadString of status & 0x3fff
+
+// A directory whose view "Mail Users" holds `count` notes with ids 4, 8, ...
+std::string MailUsers(int count);
+
+// One NIFReadEntries call as the tool makes it, with the memory read and freed.
+struct Batch {
+  NotesStatus status = 0;
+  MemHandle memory = 0;
+  std::uint16_t length = 0;
+  std::uint32_t returned = 0;
+  std::uint16_t flags = 0;
+  std::vector<NoteId> ids;
+};
+
+class StandInTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes names.nsf and notes.ini (a leak report plus `iniLines`), then
+  // calls NotesInitExtended.
+  NotesStatus Start(const std::string& names, const std::string& iniLines = "");
+  // Calls NotesTerm and gives the leak report.
+  std::string Finish();
+  // Opens names.nsf and the "Mail Users" collection into db_ and collection_.
+  void OpenMailUsers();
+  void CloseMailUsers();
+  Batch Read(CollectionPosition& position, std::uint32_t count = 0xFFFFFFFF);
+  // Reads to the end in batches; gives every NoteId and each batch's size.
+  std::vector<NoteId> ReadAll(std::vector<std::uint32_t>* sizes = nullptr,
+                              std::uint32_t count = 0xFFFFFFFF);
+
+  DbHandle db_ = 0;
+  CollectionHandle collection_ = 0;
+  fs::path directory_;
+
+ private:
+  fs::path previous_;
+};
+
+}  // namespace standin_test
