@@ -1,11 +1,10 @@
-#include "Census.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "Census.h"
 #include "FakeNotes.h"
 
 namespace {
@@ -109,8 +108,8 @@ TEST_F(CensusTest, EveryMailboxCountsOnceHoweverTheViewIsBatched) {
     std::uint32_t batchSize;
     int reads;
   };
-  for (const Case& c : std::vector<Case>{{0, 4, 1}, {1, 4, 1}, {4, 4, 1}, {5, 4, 2}, {12, 4, 3},
-                                         {13, 4, 4}, {16385, 16384, 2}}) {
+  for (const Case& c : std::vector<Case>{
+           {0, 4, 1}, {1, 4, 1}, {4, 4, 1}, {5, 4, 2}, {12, 4, 3}, {13, 4, 4}, {16385, 16384, 2}}) {
     FakeNotes batched;
     batched.Install();
     batched.view = Mailboxes(c.notes);
@@ -166,8 +165,8 @@ struct FailureCase {
 
 TEST_F(CensusTest, FailuresAreReportedAndEverythingIsReleased) {
   const std::vector<FailureCase> cases = {
-      {"database does not open", [](FakeNotes& f) { f.dbOpenStatus = 0x0102; }, false, 0,
-       "0x0102 ", 0, 0},
+      {"database does not open", [](FakeNotes& f) { f.dbOpenStatus = 0x0102; }, false, 0, "0x0102 ",
+       0, 0},
       {"status high bits are masked", [](FakeNotes& f) { f.dbOpenStatus = 0xC102; }, false, 0,
        "0x0102 ", 0, 0},
       {"no Mail Users view", [](FakeNotes& f) { f.findViewStatus = 0x0104; }, false, 0, "0x0104 ",
@@ -175,10 +174,15 @@ TEST_F(CensusTest, FailuresAreReportedAndEverythingIsReleased) {
       {"collection does not open", [](FakeNotes& f) { f.openCollectionStatus = 0x0109; }, false, 0,
        "0x0109 ", 0, 1},
       {"second read fails after the first batch",
-       [](FakeNotes& f) { f.readFaults[2] = {0x0109, false, kSignalMoreToDo}; }, false, 4,
-       "0x0109 ", 2, 1},
+       [](FakeNotes& f) {
+         f.readFaults[2] = {0x0109, false, kSignalMoreToDo};
+       },
+       false, 4, "0x0109 ", 2, 1},
       {"failed read still hands back a batch",
-       [](FakeNotes& f) { f.readFaults[2] = {0x0109, true, 0}; }, false, 8, "0x0109 ", 2, 1},
+       [](FakeNotes& f) {
+         f.readFaults[2] = {0x0109, true, 0};
+       },
+       false, 8, "0x0109 ", 2, 1},
       {"library keeps failing with more to do",
        [](FakeNotes& f) {
          f.readFaults[1] = {0x0109, false, kSignalMoreToDo};
@@ -191,7 +195,8 @@ TEST_F(CensusTest, FailuresAreReportedAndEverythingIsReleased) {
        10, "0x0107 ", 3, 1},
       {"database does not close", [](FakeNotes& f) { f.dbCloseStatus = 0x0107; }, false, 10,
        "0x0107 ", 3, 1},
-      {"both closes fail", [](FakeNotes& f) {
+      {"both closes fail",
+       [](FakeNotes& f) {
          f.closeCollectionStatus = 0x0107;
          f.dbCloseStatus = 0x0108;
        },
@@ -240,12 +245,10 @@ TEST_F(CensusTest, ExceptionInABatchAbandonsOnlyThatBatch) {
 TEST_F(CensusTest, ExceptionOutsideABatchEndsTheCensusAndReleasesAll) {
   fake.view = Mailboxes(10);
   fake.batchSize = 4;
-  NotesApi.NIFReadEntries = [](CollectionHandle, CollectionPosition*, std::uint16_t, std::uint32_t,
-                               std::uint16_t, std::uint32_t, std::uint32_t, MemHandle*,
-                               std::uint16_t*, std::uint32_t*, std::uint32_t*,
-                               std::uint16_t*) -> NotesStatus {
-    throw std::runtime_error("library failure");
-  };
+  NotesApi.NIFReadEntries =
+      [](CollectionHandle, CollectionPosition*, std::uint16_t, std::uint32_t, std::uint16_t,
+         std::uint32_t, std::uint32_t, MemHandle*, std::uint16_t*, std::uint32_t*, std::uint32_t*,
+         std::uint16_t*) -> NotesStatus { throw std::runtime_error("library failure"); };
   std::uint32_t total = 0;
   CensusRun run = Count(kServer, total);
   EXPECT_FALSE(run.ok);

@@ -1,11 +1,10 @@
-#include "Driver.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "Driver.h"
 #include "FakeNotes.h"
 
 namespace {
@@ -35,7 +34,8 @@ class DriverTest : public testing::Test {
   void SetUp() override {
     original_ = fs::current_path();
     root_ = fs::temp_directory_path() /
-            ("quorvane-driver-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+            ("quorvane-driver-" +
+             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(root_);
     fs::create_directories(root_ / "data" / "deeper");
     fs::current_path(root_);

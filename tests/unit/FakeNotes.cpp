@@ -111,13 +111,15 @@ NotesStatus FakeOSMemFree(MemHandle handle) {
   return 0;
 }
 
-std::uint16_t FakeNSFItemGetText(NoteHandle note, const char* item, char* text, std::uint16_t size) {
+std::uint16_t FakeNSFItemGetText(NoteHandle note, const char* item, char* text,
+                                 std::uint16_t size) {
   Count("NSFItemGetText");
   const std::string* value = FindItem(note, item);
   return CopyText(value ? *value : "", text, size);
 }
 
-NotesStatus FakeNSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t flags, NoteHandle* note) {
+NotesStatus FakeNSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t flags,
+                            NoteHandle* note) {
   Count("NSFNoteOpen");
   if (active->databases.count(database) == 0) Misuse("NSFNoteOpen on unknown database");
   if (flags != kNoteOpenSummary) Misuse("NSFNoteOpen without summary flags");
@@ -130,9 +132,9 @@ NotesStatus FakeNSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t flag
   return 0;
 }
 
-NotesStatus FakeNIFOpenCollection(DbHandle viewDatabase, DbHandle dataDatabase, NoteId, std::uint16_t,
-                               UnreadList, CollectionHandle* collection, NoteHandle*, void*,
-                               MemHandle*, MemHandle*) {
+NotesStatus FakeNIFOpenCollection(DbHandle viewDatabase, DbHandle dataDatabase, NoteId,
+                                  std::uint16_t, UnreadList, CollectionHandle* collection,
+                                  NoteHandle*, void*, MemHandle*, MemHandle*) {
   Count("NIFOpenCollection");
   if (active->databases.count(viewDatabase) == 0 || viewDatabase != dataDatabase) {
     Misuse("NIFOpenCollection on unknown database");
@@ -150,11 +152,11 @@ NotesStatus FakeNIFCloseCollection(CollectionHandle collection) {
 }
 
 NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* position,
-                            std::uint16_t skipNavigator, std::uint32_t skipCount,
-                            std::uint16_t returnNavigator, std::uint32_t returnCount,
-                            std::uint32_t returnMask, MemHandle* buffer,
-                            std::uint16_t* bufferLength, std::uint32_t*, std::uint32_t* returned,
-                            std::uint16_t* signalFlags) {
+                               std::uint16_t skipNavigator, std::uint32_t skipCount,
+                               std::uint16_t returnNavigator, std::uint32_t returnCount,
+                               std::uint32_t returnMask, MemHandle* buffer,
+                               std::uint16_t* bufferLength, std::uint32_t*, std::uint32_t* returned,
+                               std::uint16_t* signalFlags) {
   int call = ++active->calls["NIFReadEntries"];
   if (active->collections.count(collection) == 0) Misuse("NIFReadEntries of unknown collection");
   if (skipNavigator != kNavigateNext || skipCount != 1 || returnNavigator != kNavigateNext ||
@@ -196,7 +198,7 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
 }
 
 NotesStatus FakeNIFFindDesignNoteExt(DbHandle database, const char* name, std::uint16_t noteClass,
-                               const char* pattern, NoteId* noteId, std::uint32_t options) {
+                                     const char* pattern, NoteId* noteId, std::uint32_t options) {
   Count("NIFFindDesignNoteExt");
   if (active->databases.count(database) == 0) Misuse("NIFFindDesignNoteExt on unknown database");
   if (std::strcmp(name, "Mail Users") != 0 || noteClass != kNoteClassView ||
@@ -209,7 +211,7 @@ NotesStatus FakeNIFFindDesignNoteExt(DbHandle database, const char* name, std::u
 }
 
 NotesStatus FakeNSFItemInfo(NoteHandle note, const char* item, std::uint16_t nameLength, void*,
-                         std::uint16_t*, void*, std::uint32_t*) {
+                            std::uint16_t*, void*, std::uint32_t*) {
   Count("NSFItemInfo");
   return FindItem(note, std::string(item, nameLength)) ? 0 : 0x0106;
 }
@@ -247,9 +249,11 @@ void FakeNotes::Install() {
 std::string FakeNotes::Problems() const {
   std::string problems;
   for (DbHandle handle : databases) problems += "database open " + std::to_string(handle) + "\n";
-  for (CollectionHandle handle : collections) problems += "collection open " + std::to_string(handle) + "\n";
+  for (CollectionHandle handle : collections)
+    problems += "collection open " + std::to_string(handle) + "\n";
   for (const auto& note : notes) problems += "note open " + std::to_string(note.second->id) + "\n";
-  for (const auto& batch : memory) problems += "memory not freed " + std::to_string(batch.first) + "\n";
+  for (const auto& batch : memory)
+    problems += "memory not freed " + std::to_string(batch.first) + "\n";
   for (const std::string& misuse : misuses) problems += "misuse: " + misuse + "\n";
   return problems;
 }

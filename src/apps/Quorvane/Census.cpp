@@ -70,8 +70,8 @@ bool ReadItemText(NoteHandle note, const char* item, char (&text)[kItemTextSize]
 
 // Counts the mailboxes among one batch of NoteIds into total and releases the
 // batch. False when the batch could not be read whole.
-bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries,
-                const char* serverName, std::uint32_t& total) {
+bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, const char* serverName,
+                std::uint32_t& total) {
   BatchMemory memory(buffer);
   const NoteId* noteIds = memory.Lock();
   if (noteIds == nullptr) return false;

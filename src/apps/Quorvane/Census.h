@@ -18,5 +18,4 @@ bool QualifyMailboxNote(DbHandle database, NoteId noteId, const char* serverName
 // false when serverName is null or a library call on the way failed (its text
 // is then on standard error); total keeps what was counted either way. Every
 // handle opened here is released before it returns, on every path.
-bool CountMailboxes(const char* serverName, std::uint32_t& total, bool listNames,
-                    bool listDetails);
+bool CountMailboxes(const char* serverName, std::uint32_t& total, bool listNames, bool listDetails);

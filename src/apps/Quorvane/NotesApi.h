@@ -44,6 +44,7 @@ constexpr std::uint32_t kReadAllThatFit = 0xFFFFFFFF;
 constexpr std::uint16_t kSignalMoreToDo = 0x0020;
 
 // X(result, name, parameters), in the order the tool resolves them.
+// clang-format off
 #define NOTES_ENTRY_POINTS(X)                                                                       \
   X(NotesStatus, NotesInitExtended, (int argc, char** argv))                                        \
   X(NotesStatus, NSFDbOpen, (const char* path, DbHandle* database))                                 \
@@ -51,12 +52,15 @@ constexpr std::uint16_t kSignalMoreToDo = 0x0020;
   X(void, NotesTerm, (void))                                                                        \
   X(NotesStatus, NSFNoteClose, (NoteHandle note))                                                   \
   X(NotesBool, OSGetEnvironmentString, (const char* name, char* text, std::uint16_t size))          \
-  X(std::uint16_t, OSLoadString, (void* module, NotesStatus stringNumber, char* text, std::uint16_t size)) \
+  X(std::uint16_t, OSLoadString,                                                                    \
+    (void* module, NotesStatus stringNumber, char* text, std::uint16_t size))                       \
   X(NotesBool, OSUnlockObject, (MemHandle memory))                                                  \
   X(void*, OSLockObject, (MemHandle memory))                                                        \
   X(NotesStatus, OSMemFree, (MemHandle memory))                                                     \
-  X(std::uint16_t, NSFItemGetText, (NoteHandle note, const char* itemName, char* text, std::uint16_t size)) \
-  X(NotesStatus, NSFNoteOpen, (DbHandle database, NoteId noteId, std::uint16_t flags, NoteHandle* note)) \
+  X(std::uint16_t, NSFItemGetText,                                                                  \
+    (NoteHandle note, const char* itemName, char* text, std::uint16_t size))                        \
+  X(NotesStatus, NSFNoteOpen,                                                                       \
+    (DbHandle database, NoteId noteId, std::uint16_t flags, NoteHandle* note))                      \
   X(NotesStatus, NIFOpenCollection,                                                                 \
     (DbHandle viewDatabase, DbHandle dataDatabase, NoteId viewNoteId, std::uint16_t flags,          \
      UnreadList unreadList, CollectionHandle* collection, NoteHandle* viewNote, void* viewUnid,     \
@@ -73,6 +77,7 @@ constexpr std::uint16_t kSignalMoreToDo = 0x0020;
   X(NotesStatus, NSFItemInfo,                                                                       \
     (NoteHandle note, const char* itemName, std::uint16_t nameLength, void* itemBlock,              \
      std::uint16_t* dataType, void* valueBlock, std::uint32_t* valueLength))
+// clang-format on
 
 #define NOTES_COUNT_ENTRY_POINT(result, name, parameters) +1
 constexpr int kNotesEntryPointCount = 0 NOTES_ENTRY_POINTS(NOTES_COUNT_ENTRY_POINT);
