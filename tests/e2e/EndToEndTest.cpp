@@ -442,6 +442,21 @@ TEST_F(EndToEndTest, SampleDirectoryOfTheDemo) {
          samples);
 }
 
+TEST_F(EndToEndTest, ReportThatCannotBeWrittenIsNoSuccess) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a device that refuses writes is a native test";
+#else
+  fs::path directory = MakeDirectory("data", kIni, kMixed);
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string> >{{}, {"/help"}}) {
+    ToolRun run = RunProgram(kTool, arguments, directory, kStandIn, "/dev/full");
+    EXPECT_EQ(run.status, 1) << arguments.size();
+    EXPECT_EQ(run.err, "") << arguments.size();
+  }
+  EXPECT_EQ(ReadFile(directory / "leaks.txt"), "");
+#endif
+}
+
 TEST_F(EndToEndTest, LibraryThatCannotBeBound) {
   fs::path directory = MakeDirectory("data", kIni, kMixed);
   fs::path nowhere = root_ / "no-library";

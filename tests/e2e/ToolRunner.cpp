@@ -90,9 +90,11 @@ std::wstring Environment(const fs::path& libraryDirectory) {
 }  // namespace
 
 ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& arguments,
-                   const fs::path& directory, const fs::path& libraryDirectory) {
+                   const fs::path& directory, const fs::path& libraryDirectory,
+                   const fs::path& outputFile) {
   fs::path output = OutputDirectory();
-  fs::path outFile = output.string() + ".out";
+  const bool collectOutput = outputFile.empty();
+  fs::path outFile = collectOutput ? fs::path(output.string() + ".out") : outputFile;
   fs::path errFile = output.string() + ".err";
   ToolRun run;
 
@@ -134,7 +136,8 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) {
     int in = open("/dev/null", O_RDONLY);
-    int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = collectOutput ? open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)
+                            : open(outFile.c_str(), O_WRONLY);
     int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         chdir(directory.c_str()) != 0) {
@@ -149,9 +152,11 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   run.status = WIFEXITED(waited) ? WEXITSTATUS(waited) : 128 + WTERMSIG(waited);
 #endif
 
-  run.out = ReadFile(outFile);
+  if (collectOutput) {
+    run.out = ReadFile(outFile);
+    fs::remove(outFile);
+  }
   run.err = ReadFile(errFile);
-  fs::remove(outFile);
   fs::remove(errFile);
   return run;
 }

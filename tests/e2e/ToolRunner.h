@@ -14,10 +14,12 @@ struct ToolRun {
 
 // Runs `program` with `arguments` (index 0 excluded) in `directory`, with
 // `libraryDirectory` on the library search path (PATH on Windows,
-// LD_LIBRARY_PATH elsewhere). Standard input is empty.
+// LD_LIBRARY_PATH elsewhere). Standard input is empty. Standard output goes
+// to `outputFile` when one is given, and is then not collected.
 ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                    const std::filesystem::path& directory,
-                   const std::filesystem::path& libraryDirectory);
+                   const std::filesystem::path& libraryDirectory,
+                   const std::filesystem::path& outputFile = {});
 
 // A path known at build time, as this process must spell it. Under Wine a
 // host path "/x/y" is "Z:\x\y".

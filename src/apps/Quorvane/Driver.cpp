@@ -97,7 +97,9 @@ int RunNotesSession(int argc, char** argv, const Options& options) {
   return counted ? 0 : 1;
 }
 
-int RunQuorvane(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   Options options;
   if (!RunOptions(argc, argv, options)) return 1;
   if (!options.run || options.helpRequested) {
@@ -115,4 +117,14 @@ int RunQuorvane(int argc, char** argv) {
       break;
   }
   return RunNotesSession(argc, argv, options);
+}
+
+}  // namespace
+
+int RunQuorvane(int argc, char** argv) {
+  int status = Run(argc, argv);
+  // A report that did not reach its file or pipe (a full disk, a closed
+  // pipe) must not pass for a successful run in a script.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return 1;
+  return status;
 }

@@ -25,5 +25,6 @@ void PrintUsage();
 // runtime. Returns the exit status.
 int RunNotesSession(int argc, char** argv, const Options& options);
 
-// The whole tool: scan, usage or load and run. Returns the exit status.
+// The whole tool: scan, usage or load and run. Returns the exit status; 1
+// also when standard output could not be written.
 int RunQuorvane(int argc, char** argv);
