@@ -88,11 +88,6 @@ std::string LargeView(unsigned n, unsigned step) {
   return nsf.str();
 }
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void WriteFile(const fs::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;
 }

@@ -16,15 +16,15 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string ReadFile(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A private place for one run's output files.
-fs::path OutputDirectory() {
+namespace {
+
+// The path, less its extension, of one run's private output files.
+fs::path OutputFileStem() {
   static int serial = 0;
   fs::path where = fs::temp_directory_path() / "quorvane-e2e-output";
   fs::create_directories(where);
@@ -92,7 +92,7 @@ std::wstring Environment(const fs::path& libraryDirectory) {
 ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& arguments,
                    const fs::path& directory, const fs::path& libraryDirectory,
                    const fs::path& outputFile) {
-  fs::path output = OutputDirectory();
+  fs::path output = OutputFileStem();
   const bool collectOutput = outputFile.empty();
   fs::path outFile = collectOutput ? fs::path(output.string() + ".out") : outputFile;
   fs::path errFile = output.string() + ".err";

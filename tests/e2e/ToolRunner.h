@@ -25,6 +25,9 @@ ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::
 // host path "/x/y" is "Z:\x\y".
 std::filesystem::path BuildPath(const std::string& hostPath);
 
+// The whole content of a file, bytes as they are.
+std::string ReadFile(const std::filesystem::path& file);
+
 // The tool writes its output in text mode: on Windows every "\n" reaches the
 // file as "\r\n".
 std::string AsWritten(const std::string& text);
