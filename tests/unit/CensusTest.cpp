@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,11 +19,12 @@ struct CensusRun {
   std::string err;
 };
 
-CensusRun Count(const char* server, std::uint32_t& total) {
+CensusRun Count(const char* server, std::uint32_t& total, bool listNames = false,
+                bool listDetails = false) {
   CensusRun run;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  run.ok = CountMailboxes(server, total, false, false);
+  run.ok = CountMailboxes(server, total, listNames, listDetails);
   run.out = testing::internal::GetCapturedStdout();
   run.err = testing::internal::GetCapturedStderr();
   return run;
@@ -80,7 +83,7 @@ TEST_F(CensusTest, EachNoteIsJudgedOnServerResponseAndMailFile) {
     fake.view = {c.note};
     fake.databases.insert(1);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(QualifyMailboxNote(1, c.note.id, kServer), c.mailbox) << c.name;
+    EXPECT_EQ(QualifyMailboxNote(1, c.note.id, kServer, false, false), c.mailbox) << c.name;
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
     fake.databases.clear();
     EXPECT_EQ(fake.Problems(), "") << c.name;
@@ -256,6 +259,126 @@ TEST_F(CensusTest, ExceptionOutsideABatchEndsTheCensusAndReleasesAll) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(fake.calls["NSFDbClose"], 1);
   EXPECT_EQ(fake.Problems(), "");
+}
+
+FakeNote Person(NoteId id, const std::string& mailFile, const std::string& first,
+                const std::string& last) {
+  FakeNote note = Mailbox(id, kServer, mailFile);
+  note.items["FirstName"] = first;
+  note.items["LastName"] = last;
+  note.items["FullName"] = "CN=" + first + " " + last + "/O=Acme";
+  note.items["Mail"] = first + "@acme.example";
+  note.items["MailDomain"] = "AcmeMail";
+  return note;
+}
+
+struct ListingCase {
+  const char* name;
+  std::vector<FakeNote> view;
+  bool listNames;
+  bool listDetails;
+  std::string out;
+};
+
+TEST_F(CensusTest, ListingPrintsOneLinePerMailboxInViewOrder) {
+  const FakeNote ann = Person(4, "mail/ann.nsf", "Ann", "Berg");
+  const FakeNote bob = Person(8, "mail/bob.nsf", "Bob", "Cole");
+  const std::string annDetails =
+      "mail/ann.nsf, Ann, Berg, CN=Ann Berg/O=Acme, Ann@acme.example, CN=Alpha/O=Acme, AcmeMail\n";
+  const std::string bobDetails =
+      "mail/bob.nsf, Bob, Cole, CN=Bob Cole/O=Acme, Bob@acme.example, CN=Alpha/O=Acme, AcmeMail\n";
+  const std::string header = "\nMailboxes:\n\n";
+  const std::vector<ListingCase> cases = {
+      {"no flag prints nothing", {ann, bob}, false, false, ""},
+      {"names", {ann, bob}, true, false, header + "mail/ann.nsf\nmail/bob.nsf\n"},
+      {"details alone", {ann, bob}, false, true, header + annDetails + bobDetails},
+      {"names with details", {ann, bob}, true, true, header + annDetails + bobDetails},
+      {"nothing qualifies: header only", {Without(ann, "MailFile")}, true, true, header},
+      {"only mailboxes are listed",
+       {With(ann, "MailServer", "CN=Beta/O=Acme"), bob, With(ann, "$REF", "x"), Unopenable(ann)},
+       false,
+       true,
+       header + bobDetails},
+      {"missing and empty items leave no separator",
+       {With(Without(Without(ann, "FirstName"), "Mail"), "MailDomain", "")},
+       false,
+       true,
+       header + "mail/ann.nsf, Berg, CN=Ann Berg/O=Acme, CN=Alpha/O=Acme\n"},
+      {"format characters are printed as they stand",
+       {With(With(Mailbox(4, kServer, "mail/100%s%n.nsf"), "FirstName", "%d%%"), "Mail", "\\%x")},
+       false,
+       true,
+       header + "mail/100%s%n.nsf, %d%%, \\%x, CN=Alpha/O=Acme\n"},
+      {"long texts come back cut to 259 bytes",
+       {With(Mailbox(4, kServer, std::string(300, 'm')), "FullName", std::string(259, 'f'))},
+       false,
+       true,
+       header + std::string(259, 'm') + ", " + std::string(259, 'f') + ", CN=Alpha/O=Acme\n"},
+  };
+  for (const ListingCase& c : cases) {
+    FakeNotes listing;
+    listing.Install();
+    listing.view = c.view;
+    listing.batchSize = 1;  // lines go on across batches
+    std::uint32_t total = 0;
+    CensusRun run = Count(kServer, total, c.listNames, c.listDetails);
+    EXPECT_TRUE(run.ok) << c.name;
+    EXPECT_EQ(run.out, c.out) << c.name;
+    EXPECT_EQ(run.err, "") << c.name;
+    EXPECT_EQ(listing.Problems(), "") << c.name;
+  }
+}
+
+TEST_F(CensusTest, ListingKeepsWhatWasPrintedWhenTheCensusFails) {
+  struct Case {
+    const char* name;
+    std::function<void(FakeNotes&)> arrange;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"database does not open", [](FakeNotes& f) { f.dbOpenStatus = 0x0102; }, "\nMailboxes:\n\n",
+       "text of 0x0102\n"},
+      {"no Mail Users view", [](FakeNotes& f) { f.findViewStatus = 0x0104; }, "\nMailboxes:\n\n",
+       "text of 0x0104\n"},
+      {"second read fails",
+       [](FakeNotes& f) {
+         f.readFaults[2] = {0x0109, false, 0};
+       },
+       "\nMailboxes:\n\nmail/user.nsf\nmail/user.nsf\n", "text of 0x0109\n"},
+  };
+  for (const Case& c : cases) {
+    FakeNotes failing;
+    failing.Install();
+    failing.view = Mailboxes(5);
+    failing.batchSize = 2;
+    c.arrange(failing);
+    std::uint32_t total = 0;
+    CensusRun run = Count(kServer, total, true, false);
+    EXPECT_FALSE(run.ok) << c.name;
+    EXPECT_EQ(run.out, c.out) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+    EXPECT_EQ(failing.Problems(), "") << c.name;
+  }
+}
+
+TEST_F(CensusTest, ListingNeverReadsPastAnUnterminatedText) {
+  fake.view = {Mailbox(4, kServer, "unused")};
+  // A library that fills the whole buffer and leaves no terminator.
+  NotesApi.NSFItemGetText = [](NoteHandle, const char*, char* text,
+                               std::uint16_t size) -> std::uint16_t {
+    std::memset(text, 'x', size);
+    return size;
+  };
+  // MailServer reads as 259 x's, so the server name must be that too.
+  const std::string name(259, 'x');
+  std::uint32_t total = 0;
+  CensusRun run = Count(name.c_str(), total, false, true);
+  EXPECT_TRUE(run.ok);
+  EXPECT_EQ(total, 1u);
+  std::string line = name;
+  for (int i = 0; i < 6; ++i) line += ", " + name;
+  EXPECT_EQ(run.out, "\nMailboxes:\n\n" + line + "\n");
 }
 
 TEST_F(CensusTest, StatusTextIsPrintedVerbatimOnStandardError) {

@@ -71,7 +71,7 @@ bool ReadItemText(NoteHandle note, const char* item, char (&text)[kItemTextSize]
 // Counts the mailboxes among one batch of NoteIds into total and releases the
 // batch. False when the batch could not be read whole.
 bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, const char* serverName,
-                std::uint32_t& total) {
+                std::uint32_t& total, bool listNames, bool listDetails) {
   BatchMemory memory(buffer);
   const NoteId* noteIds = memory.Lock();
   if (noteIds == nullptr) return false;
@@ -80,7 +80,7 @@ bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, cons
   bool whole = true;
   try {
     for (std::uint32_t i = 0; i < entries; ++i) {
-      if (QualifyMailboxNote(database, noteIds[i], serverName)) ++tally;
+      if (QualifyMailboxNote(database, noteIds[i], serverName, listNames, listDetails)) ++tally;
     }
   } catch (...) {
     // The rest of the batch is abandoned; what it counted so far stands.
@@ -92,7 +92,8 @@ bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, cons
 
 // The census proper, once serverName is known to be there. Exceptions leave
 // it through the guards, which release whatever is open.
-bool CountInDirectory(const char* serverName, std::uint32_t& total) {
+bool CountInDirectory(const char* serverName, std::uint32_t& total, bool listNames,
+                      bool listDetails) {
   bool ok = true;
 
   DatabaseGuard database;
@@ -135,7 +136,8 @@ bool CountInDirectory(const char* serverName, std::uint32_t& total) {
       PrintNotesStatus(status);
       ok = false;
     }
-    if (buffer != 0 && !CountBatch(database.get(), buffer, returned, serverName, total)) {
+    if (buffer != 0 &&
+        !CountBatch(database.get(), buffer, returned, serverName, total, listNames, listDetails)) {
       ok = false;
     }
     // After a failed read the flags are whatever the library left there; a
@@ -156,6 +158,24 @@ bool CountInDirectory(const char* serverName, std::uint32_t& total) {
   return ok;
 }
 
+// Prints the listing line of a mailbox whose note is open: the mail file name
+// and, with details, each detail item that has a text, each after ", ".
+void PrintMailboxLine(NoteHandle note, const char* mailFile, bool listDetails) {
+  std::fputs(mailFile, stdout);
+  if (listDetails) {
+    static constexpr const char* kDetailItems[] = {"FirstName", "LastName",   "FullName",
+                                                   "Mail",      "MailServer", "MailDomain"};
+    char text[kItemTextSize] = {};
+    for (const char* item : kDetailItems) {
+      if (ReadItemText(note, item, text)) {
+        std::fputs(", ", stdout);
+        std::fputs(text, stdout);
+      }
+    }
+  }
+  std::fputc('\n', stdout);
+}
+
 }  // namespace
 
 void PrintNotesStatus(NotesStatus status) {
@@ -169,7 +189,8 @@ void PrintNotesStatus(NotesStatus status) {
   std::fprintf(stderr, "%s\n", text);
 }
 
-bool QualifyMailboxNote(DbHandle database, NoteId noteId, const char* serverName) {
+bool QualifyMailboxNote(DbHandle database, NoteId noteId, const char* serverName, bool listNames,
+                        bool listDetails) {
   char mailServer[kItemTextSize] = {};
   NoteHandle opened = 0;
   if (NotesApi.NSFNoteOpen(database, noteId, kNoteOpenSummary, &opened) != 0) return false;
@@ -184,14 +205,18 @@ bool QualifyMailboxNote(DbHandle database, NoteId noteId, const char* serverName
     return false;
   }
   char mailFile[kItemTextSize] = {};
-  return ReadItemText(note.get(), "MailFile", mailFile);
+  if (!ReadItemText(note.get(), "MailFile", mailFile)) return false;
+  if (listNames || listDetails) PrintMailboxLine(note.get(), mailFile, listDetails);
+  return true;
 }
 
-bool CountMailboxes(const char* serverName, std::uint32_t& total, [[maybe_unused]] bool listNames,
-                    [[maybe_unused]] bool listDetails) {
+bool CountMailboxes(const char* serverName, std::uint32_t& total, bool listNames,
+                    bool listDetails) {
   if (serverName == nullptr) return false;
+  // The header stands even when the directory cannot be opened after it.
+  if (listNames || listDetails) std::fputs("\nMailboxes:\n\n", stdout);
   try {
-    return CountInDirectory(serverName, total);
+    return CountInDirectory(serverName, total, listNames, listDetails);
   } catch (...) {
     return false;
   }
