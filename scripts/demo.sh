@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Windows tool and the stand-in Notes
 # runtime, and runs Quorvane.exe under Wine on the sample data directory.
-# Arguments are passed to the tool after "/path <samples>", e.g. /help.
+# Arguments are passed to the tool after "/path <samples>", e.g. /details.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -15,9 +15,10 @@ cmake --build "$root/build/win" --target Quorvane nnotes >/dev/null
 . "$root/scripts/wine-prefix.sh"
 start_wineserver
 
-# The stand-in library is found along PATH, as a real nnotes.dll would be
-# found in the Notes program directory.
-export WINEPATH="Z:${root//\//\\}\\build\\win\\standin"
+# The stand-in library is installed the way a Domino server records its
+# program directory: in the registry, where the tool looks for it.
+standin="Z:${root//\//\\}\\build\\win\\standin"
+"$wine" reg add 'HKLM\SOFTWARE\Lotus\Domino' /v Path /t REG_SZ /d "$standin" /f >/dev/null 2>&1
 samples="Z:${root//\//\\}\\samples"
 echo "\$ Quorvane.exe /path $samples $*"
 set +e

@@ -16,9 +16,10 @@ start_wineserver() {
     "$wine" wineboot -i >/dev/null 2>&1 || true
     "$wineserver" -w
   fi
-  "$wineserver" -p >/dev/null 2>&1
+  # A server already running for this prefix is someone else's: it is used
+  # and left running.
+  if "$wineserver" -p >/dev/null 2>&1; then trap stop_wineserver EXIT; fi
   # Wine's own services start with the first program and live as long as the
   # server; started here, they hold no pipe of the caller's open.
   "$wine" wineboot >/dev/null 2>&1 || true
-  trap stop_wineserver EXIT
 }

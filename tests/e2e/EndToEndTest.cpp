@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "InstallationKeys.h"
 #include "ToolRunner.h"
+#include "ToolTexts.h"
 
 namespace {
 
@@ -20,23 +22,6 @@ const fs::path kTool = BuildPath(QUORVANE_TOOL);
 const fs::path kStandIn = BuildPath(STANDIN_DIR);
 const fs::path kStandInMissingExport = BuildPath(STANDIN_MISSING_EXPORT_DIR);
 const fs::path kSamples = BuildPath(SAMPLES_DIR);
-
-const std::string kIni = "MailServer=CN=Alpha/O=Acme\nStandInLeakReport=leaks.txt\n";
-
-const std::string kUsage =
-    "\nVarnel command-line tool\n"
-    "Copyright (C) 2026 Varnel. All rights reserved.\n"
-    "\n"
-    "Usage: Quorvane.exe [Options]\n"
-    "Options:\n"
-    "\t/path     Server data path (must be specified for partition servers)\n"
-    "\t/names    List mailbox(es)\n"
-    "\t/details  List detailed information\n"
-    "\t/help     Print this help\n";
-
-const std::string kCountFailed = "Error: Unable to count mailboxes.\n";
-
-std::string Count(unsigned n) { return "\nMailbox count: " + std::to_string(n) + "\n\n"; }
 
 // Three mailboxes of CN=Alpha/O=Acme among notes that are not.
 const std::string kMixed = R"(# Mail Users of two servers
@@ -77,6 +62,9 @@ note 0x300
   MailFile: mail\kim.nsf
 )";
 
+const std::string kMixedNames =
+    "\nMailboxes:\n\nmail\\anna.nsf\nmail\\hans%s%n.nsf\nmail\\jan.nsf\n";
+
 // A view of n notes, every step-th of them a mailbox of CN=Alpha/O=Acme.
 std::string LargeView(unsigned n, unsigned step) {
   std::ostringstream nsf;
@@ -86,10 +74,6 @@ std::string LargeView(unsigned n, unsigned step) {
         << "\nMailFile: mail\\u" << i << ".nsf\n";
   }
   return nsf.str();
-}
-
-void WriteFile(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
 }
 
 enum class Runtime { Started, NotStarted };
@@ -130,10 +114,15 @@ class EndToEndTest : public testing::Test {
   // standard error as a process exits; only when that line is the sole
   // difference is the case run again.
   // The leak report lies where the runtime started: the directory the tool
-  // was started in, or the one "/path" chose.
+  // was started in, or the one "/path" chose. On Windows the library is
+  // installed the way a server has it: its directory is in the registry.
   void Expect(const Case& c, const fs::path& directory, const fs::path& library = kStandIn,
               fs::path runtimeDirectory = {}) {
     if (runtimeDirectory.empty()) runtimeDirectory = directory;
+#if defined(_WIN32)
+    InstallationKeys keys;
+    keys.SetPath(InstallationKey::Domino, library.wstring());
+#endif
     ToolRun run;
     for (int attempt = 0; attempt < 3; ++attempt) {
       fs::remove(runtimeDirectory / "leaks.txt");
@@ -195,12 +184,126 @@ TEST_F(EndToEndTest, CountsTheMailboxesOfThisServer) {
        kIni,
        kMixed,
        {"/names", "/NAMES", "extra"},
-       Count(3),
+       kMixedNames + Count(3),
        "",
        0},
       {"view of 16385 entries takes two reads", kIni, LargeView(16385, 1), {}, Count(16385), "", 0},
       {"view of three batches", kIni, LargeView(40000, 2), {}, Count(20000), "", 0},
       {"small batches", kIni + "StandInBatchSize=2\n", kMixed, {}, Count(3), "", 0},
+  });
+}
+
+// People with every detail item, some of them missing or empty.
+const std::string kPeople = R"(view Mail Users
+note
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\abel.nsf
+  FirstName: Abel
+  LastName: Moss
+  FullName: CN=Abel Moss/O=Acme
+  Mail: abel.moss@acme.example
+  MailDomain: AcmeMail
+note
+  MailServer: CN=Beta/O=Acme
+  MailFile: mail\bess.nsf
+  FirstName: Bess
+note
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\cruz.nsf
+  LastName: Cruz
+  FullName: CN=Cruz/O=Acme
+  Mail:
+note
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\100%s%n%d.nsf
+  FirstName: 50%
+  LastName: %s%n
+  FullName: %x%p%%
+  MailDomain: \%n
+)";
+
+TEST_F(EndToEndTest, ListsTheMailboxesItCounts) {
+  const std::string header = "\nMailboxes:\n\n";
+  const std::string names = "mail\\abel.nsf\nmail\\cruz.nsf\nmail\\100%s%n%d.nsf\n";
+  const std::string details =
+      "mail\\abel.nsf, Abel, Moss, CN=Abel Moss/O=Acme, abel.moss@acme.example, "
+      "CN=Alpha/O=Acme, AcmeMail\n"
+      "mail\\cruz.nsf, Cruz, CN=Cruz/O=Acme, CN=Alpha/O=Acme\n"
+      "mail\\100%s%n%d.nsf, 50%, %s%n, %x%p%%, CN=Alpha/O=Acme, \\%n\n";
+  // Items of 259 bytes come back whole, longer ones cut to 259 by the library.
+  const std::string long259 = std::string(250, 'a') + "123456789";
+  const std::string longItems =
+      "view Mail Users\nnote\nMailServer: CN=Alpha/O=Acme\nMailFile: " + long259 +
+      "\nFirstName: " + long259 + "tail\nLastName: " + std::string(5000, 'z') + "\n";
+  // A view read in batches of two, with every seventh note a mailbox.
+  std::string manyNames;
+  for (unsigned i = 0; i < 30; i += 7) manyNames += "mail\\u" + std::to_string(i) + ".nsf\n";
+  std::string manyDetails;
+  for (unsigned i = 0; i < 30; i += 7) {
+    manyDetails += "mail\\u" + std::to_string(i) + ".nsf, CN=Alpha/O=Acme\n";
+  }
+  ExpectAll({
+      {"names", kIni, kPeople, {"/names"}, header + names + Count(3), "", 0},
+      {"details alone", kIni, kPeople, {"/details"}, header + details + Count(3), "", 0},
+      {"names with details",
+       kIni,
+       kPeople,
+       {"/names", "/details"},
+       header + details + Count(3),
+       "",
+       0},
+      {"details with names",
+       kIni,
+       kPeople,
+       {"/details", "/names"},
+       header + details + Count(3),
+       "",
+       0},
+      {"names across batches",
+       kIni + "StandInBatchSize=2\n",
+       LargeView(30, 7),
+       {"/names"},
+       header + manyNames + Count(5),
+       "",
+       0},
+      {"details across batches",
+       kIni + "StandInBatchSize=2\n",
+       LargeView(30, 7),
+       {"/details"},
+       header + manyDetails + Count(5),
+       "",
+       0},
+      {"items of 259 bytes and longer",
+       kIni,
+       longItems,
+       {"/details"},
+       header + long259 + ", " + long259 + ", " + std::string(259, 'z') + ", CN=Alpha/O=Acme\n" +
+           Count(1),
+       "",
+       0},
+      {"nothing qualifies: header, then the count",
+       "MailServer=CN=Gamma/O=Acme\n"
+       "StandInLeakReport=leaks.txt\n",
+       kPeople,
+       {"/names"},
+       header + Count(0),
+       "",
+       0},
+      {"header stands when the database does not open",
+       kIni + "Directory=nowhere\n",
+       kPeople,
+       {"/names"},
+       header + kCountFailed,
+       "File does not exist\n",
+       1},
+      {"lines printed before a failed read stay",
+       kIni + "StandInBatchSize=2\n"
+              "StandInFault_NIFReadEntries=call=2\n",
+       kPeople,
+       {"/names"},
+       header + "mail\\abel.nsf\n" + kCountFailed,
+       "Server not responding\n",
+       1},
   });
 }
 
@@ -463,15 +566,8 @@ TEST_F(EndToEndTest, LibraryThatCannotBeBound) {
   fs::path directory = MakeDirectory("data", kIni, kMixed);
   fs::path nowhere = root_ / "no-library";
   fs::create_directories(nowhere);
-  Expect({"library not found",
-          "",
-          "",
-          {},
-          "Error: Unable to load dll (nnotes.dll).\n",
-          "",
-          1,
-          Runtime::NotStarted},
-         directory, nowhere);
+  Expect({"library not found", "", "", {}, kLoadFailed, "", 1, Runtime::NotStarted}, directory,
+         nowhere);
   Expect({"an entry point missing",
           "",
           "",

@@ -21,6 +21,10 @@ std::string ReadFile(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+void WriteFile(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
 namespace {
 
 // The path, less its extension, of one run's private output files.

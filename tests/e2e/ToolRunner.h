@@ -28,6 +28,9 @@ std::filesystem::path BuildPath(const std::string& hostPath);
 // The whole content of a file, bytes as they are.
 std::string ReadFile(const std::filesystem::path& file);
 
+// Replaces the file's content with these bytes.
+void WriteFile(const std::filesystem::path& file, const std::string& text);
+
 // The tool writes its output in text mode: on Windows every "\n" reaches the
 // file as "\r\n".
 std::string AsWritten(const std::string& text);

@@ -106,6 +106,7 @@ int Run(int argc, char** argv) {
     PrintUsage();
     return 0;
   }
+  LocateNotesDirectory();
   switch (LoadNotesLibrary()) {
     case NotesLibraryLoad::LibraryNotFound:
       std::fputs("Error: Unable to load dll (nnotes.dll).\n", stdout);

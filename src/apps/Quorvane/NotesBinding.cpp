@@ -1,7 +1,11 @@
 #include "NotesBinding.h"
 
+#include <cstdio>
+
 #if defined(_WIN32)
 #include <windows.h>
+
+#include <cwchar>
 #else
 #include <dlfcn.h>
 #endif
@@ -38,6 +42,45 @@ void CloseLibrary(LibraryHandle library) { dlclose(library); }
 #endif
 
 }  // namespace
+
+#if defined(_WIN32)
+void LocateNotesDirectory() {
+  // A Domino server is preferred to a Notes client, the 64-bit registry view
+  // to the 32-bit one.
+  static constexpr const wchar_t* kInstallationKeys[] = {
+      L"SOFTWARE\\Lotus\\Domino\\",
+      L"SOFTWARE\\Wow6432Node\\Lotus\\Domino\\",
+      L"SOFTWARE\\Lotus\\Notes\\",
+      L"SOFTWARE\\Wow6432Node\\Lotus\\Notes\\",
+  };
+  constexpr REGSAM kKeyRead = 0x20019;
+  HKEY key = nullptr;
+  for (const wchar_t* name : kInstallationKeys) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name, 0, kKeyRead, &key) == ERROR_SUCCESS) break;
+    key = nullptr;
+  }
+  if (key == nullptr) {
+    std::fputs("Error: unable to obtain domino dir.\n", stdout);
+    return;
+  }
+
+  wchar_t path[260] = {};
+  DWORD type = 0;
+  DWORD size = sizeof path;
+  LONG queried =
+      RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+  RegCloseKey(key);
+  // Only a whole, terminated path is used; a value too long for the buffer
+  // or unreadable is no directory at all, as is a missing one.
+  if (queried != ERROR_SUCCESS || std::wmemchr(path, L'\0', 260) == nullptr) path[0] = L'\0';
+
+  if (!SetDllDirectoryW(path)) std::fputs("Error: Unable to set dll directory.\n", stdout);
+}
+#else
+// Native builds have no registry: the library is found along the loader's
+// own search path.
+void LocateNotesDirectory() {}
+#endif
 
 NotesLibraryLoad LoadNotesLibrary() {
   LibraryHandle library = OpenLibrary();

@@ -9,6 +9,13 @@ enum class NotesLibraryLoad {
   EntryPointMissing,  // the library lacks an entry point; it has been freed again
 };
 
+// Makes the Notes or Domino program directory named in the registry the
+// process's DLL search directory, so that the library and the libraries it
+// depends on load from there. When no installation key exists, or the
+// directory cannot be set, it says so on standard output and the run goes on:
+// the load that follows decides. Does nothing where there is no registry.
+void LocateNotesDirectory();
+
 // Loads the Notes library along the process's library search path and
 // resolves every entry point by its exported name, in table order. All are
 // looked up before any is tested. On success the library stays loaded for the

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds the Windows release: build/win/package/Quorvane-<version>-win64.zip
+# with Quorvane.exe, the administrators' README and the licence.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" win
+cpack --config "$root/build/win/CPackConfig.cmake" -B "$root/build/win/package" | grep "package:"
