@@ -1,27 +1,14 @@
-// The built tool against the stand-in Notes runtime: each case builds a data
-// directory (notes.ini and names.nsf), runs the program as its own process
-// and compares standard output, standard error and the exit status byte for
-// byte. Every run that started the runtime must leave an empty leak report.
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <iterator>
-#include <sstream>
+// The built tool against the stand-in Notes runtime: counting, listing,
+// the library's failures, the command line and the data directory.
 #include <string>
 #include <vector>
 
-#include "InstallationKeys.h"
-#include "ToolRunner.h"
+#include "EndToEnd.h"
 #include "ToolTexts.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-const fs::path kTool = BuildPath(QUORVANE_TOOL);
-const fs::path kStandIn = BuildPath(STANDIN_DIR);
-const fs::path kStandInMissingExport = BuildPath(STANDIN_MISSING_EXPORT_DIR);
-const fs::path kSamples = BuildPath(SAMPLES_DIR);
 
 // Three mailboxes of CN=Alpha/O=Acme among notes that are not.
 const std::string kMixed = R"(# Mail Users of two servers
@@ -64,103 +51,6 @@ note 0x300
 
 const std::string kMixedNames =
     "\nMailboxes:\n\nmail\\anna.nsf\nmail\\hans%s%n.nsf\nmail\\jan.nsf\n";
-
-// A view of n notes, every step-th of them a mailbox of CN=Alpha/O=Acme.
-std::string LargeView(unsigned n, unsigned step) {
-  std::ostringstream nsf;
-  nsf << "view Mail Users\n";
-  for (unsigned i = 0; i < n; ++i) {
-    nsf << "note\nMailServer: " << (i % step == 0 ? "CN=Alpha/O=Acme" : "CN=Beta/O=Acme")
-        << "\nMailFile: mail\\u" << i << ".nsf\n";
-  }
-  return nsf.str();
-}
-
-enum class Runtime { Started, NotStarted };
-
-struct Case {
-  const char* name;
-  std::string ini;  // notes.ini; empty: there is none
-  std::string nsf;  // names.nsf
-  std::vector<std::string> arguments;
-  std::string out;
-  std::string err;
-  int status;
-  Runtime runtime = Runtime::Started;
-};
-
-class EndToEndTest : public testing::Test {
- protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("quorvane-e2e-" +
-             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
-  }
-
-  fs::path MakeDirectory(const std::string& name, const std::string& ini, const std::string& nsf) {
-    fs::path directory = root_ / name;
-    fs::create_directories(directory);
-    if (!ini.empty()) WriteFile(directory / "notes.ini", ini);
-    WriteFile(directory / "names.nsf", nsf);
-    return directory;
-  }
-
-  // Runs the tool and compares. Wine very rarely adds a line of its own to
-  // standard error as a process exits; only when that line is the sole
-  // difference is the case run again.
-  // The leak report lies where the runtime started: the directory the tool
-  // was started in, or the one "/path" chose. On Windows the library is
-  // installed the way a server has it: its directory is in the registry.
-  void Expect(const Case& c, const fs::path& directory, const fs::path& library = kStandIn,
-              fs::path runtimeDirectory = {}) {
-    if (runtimeDirectory.empty()) runtimeDirectory = directory;
-#if defined(_WIN32)
-    InstallationKeys keys;
-    keys.SetPath(InstallationKey::Domino, library.wstring());
-#endif
-    ToolRun run;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      fs::remove(runtimeDirectory / "leaks.txt");
-      run = RunProgram(kTool, c.arguments, directory, library);
-      if (run.err == AsWritten(c.err) || WithoutWineExitNoise(run.err) != AsWritten(c.err)) break;
-    }
-    EXPECT_EQ(run.out, AsWritten(c.out)) << c.name;
-    EXPECT_EQ(run.err, AsWritten(c.err)) << c.name;
-    EXPECT_EQ(run.status, c.status) << c.name;
-    fs::path report = runtimeDirectory / "leaks.txt";
-    if (c.runtime == Runtime::Started) {
-      EXPECT_TRUE(fs::exists(report)) << c.name;
-      EXPECT_EQ(ReadFile(report), "") << c.name;
-    } else {
-      EXPECT_FALSE(fs::exists(report)) << c.name;
-    }
-  }
-
-  void ExpectAll(const std::vector<Case>& cases) {
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-      const Case& c = cases[i];
-      Expect(c, MakeDirectory("case" + std::to_string(i), c.ini, c.nsf));
-    }
-  }
-
-  static std::string WithoutWineExitNoise(const std::string& err) {
-    std::string kept;
-    std::istringstream lines(err);
-    std::string line;
-    while (std::getline(lines, line)) {
-      if (line.rfind("Inconsistency detected by ld.so: dl-fini.c", 0) == 0) continue;
-      kept += line + "\n";
-    }
-    return kept;
-  }
-
-  fs::path root_;
-};
 
 TEST_F(EndToEndTest, CountsTheMailboxesOfThisServer) {
   ExpectAll({
