@@ -158,22 +158,43 @@ bool CountInDirectory(const char* serverName, std::uint32_t& total, bool listNam
   return ok;
 }
 
+// One listing line being built: the mail file name and up to six detail
+// items, each after ", ", and the line end.
+class ListingLine {
+ public:
+  void Append(const char* text) {
+    std::size_t length = std::strlen(text);
+    std::memcpy(line_ + used_, text, length);
+    used_ += length;
+  }
+  void Write() {
+    line_[used_++] = '\n';
+    std::fwrite(line_, 1, used_, stdout);
+  }
+
+ private:
+  char line_[kItemTextSize + 6 * (2 + kItemTextSize)];
+  std::size_t used_ = 0;
+};
+
 // Prints the listing line of a mailbox whose note is open: the mail file name
-// and, with details, each detail item that has a text, each after ", ".
+// and, with details, each detail item that has a text, each after ", ". The
+// line is written whole, in one call.
 void PrintMailboxLine(NoteHandle note, const char* mailFile, bool listDetails) {
-  std::fputs(mailFile, stdout);
+  ListingLine line;
+  line.Append(mailFile);
   if (listDetails) {
     static constexpr const char* kDetailItems[] = {"FirstName", "LastName",   "FullName",
                                                    "Mail",      "MailServer", "MailDomain"};
     char text[kItemTextSize] = {};
     for (const char* item : kDetailItems) {
       if (ReadItemText(note, item, text)) {
-        std::fputs(", ", stdout);
-        std::fputs(text, stdout);
+        line.Append(", ");
+        line.Append(text);
       }
     }
   }
-  std::fputc('\n', stdout);
+  line.Write();
 }
 
 }  // namespace
