@@ -9,6 +9,7 @@ packages=(
   wine64 wine
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   valgrind zip
+  clang libclang-rt-dev llvm  # the fuzz build: clang, libFuzzer; llvm-symbolizer for reports
 )
 
 missing=()

@@ -133,6 +133,10 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
 #else
   std::vector<std::string> words{program.string()};
   words.insert(words.end(), arguments.begin(), arguments.end());
+  // A program named by QUORVANE_E2E_WRAPPER (a memory checker) runs the
+  // tool: it is given the tool's path and arguments.
+  if (const char* wrapper = std::getenv("QUORVANE_E2E_WRAPPER"))
+    words.emplace(words.begin(), wrapper);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -124,6 +125,37 @@ TEST_F(CensusTest, EveryMailboxCountsOnceHoweverTheViewIsBatched) {
     EXPECT_EQ(batched.calls["NIFReadEntries"], c.reads) << c.notes;
     EXPECT_EQ(batched.opened.size(), c.notes) << c.notes;
     EXPECT_EQ(batched.Problems(), "") << c.notes;
+  }
+}
+
+TEST_F(CensusTest, ReadsGoOnExactlyWhileTheLibrarySignalsMore) {
+  struct Case {
+    const char* name;
+    std::map<int, std::uint32_t> batchSizes;  // by read; others take 4
+    std::map<int, std::uint16_t> readFlags;   // by read; others tell the truth
+    std::uint32_t total;
+    int reads;
+  };
+  const std::vector<Case> cases = {
+      {"no more after the first batch", {{1, 3}}, {{1, 0}}, 3, 1},
+      {"every other flag but more-to-do", {}, {{1, 0xFFFF & ~kSignalMoreToDo}}, 4, 1},
+      {"more-to-do among other flags", {}, {{1, 0xFFFF}}, 10, 3},
+      {"uneven batches, one of them empty", {{1, 1}, {2, 5}, {3, 0}}, {}, 10, 4},
+      {"more claimed after the last entry", {{1, 10}}, {{1, kSignalMoreToDo}}, 10, 2},
+  };
+  for (const Case& c : cases) {
+    FakeNotes batched;
+    batched.Install();
+    batched.view = Mailboxes(10);
+    batched.batchSize = 4;
+    batched.batchSizes = c.batchSizes;
+    batched.readFlags = c.readFlags;
+    std::uint32_t total = 0;
+    CensusRun run = Count(kServer, total);
+    EXPECT_TRUE(run.ok) << c.name;
+    EXPECT_EQ(total, c.total) << c.name;
+    EXPECT_EQ(batched.calls["NIFReadEntries"], c.reads) << c.name;
+    EXPECT_EQ(batched.Problems(), "") << c.name;
   }
 }
 

@@ -115,6 +115,10 @@ std::uint16_t FakeNSFItemGetText(NoteHandle note, const char* item, char* text,
                                  std::uint16_t size) {
   Count("NSFItemGetText");
   const std::string* value = FindItem(note, item);
+  if (value != nullptr && active->unterminatedTexts && value->size() >= size) {
+    std::memcpy(text, value->data(), size);
+    return size;
+  }
   return CopyText(value ? *value : "", text, size);
 }
 
@@ -175,11 +179,15 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
     fault = &active->readFaults.rbegin()->second;
   }
 
+  auto scriptedSize = active->batchSizes.find(call);
+  std::uint32_t batchSize =
+      scriptedSize == active->batchSizes.end() ? active->batchSize : scriptedSize->second;
+
   *buffer = 0;
   *returned = 0;
   if (fault == nullptr || fault->withMemory) {
     std::size_t begin = active->readPosition;
-    std::size_t end = std::min<std::size_t>(active->view.size(), begin + active->batchSize);
+    std::size_t end = std::min<std::size_t>(active->view.size(), begin + batchSize);
     if (end > begin) {
       FakeNotes::Batch batch;
       for (std::size_t i = begin; i < end; ++i) batch.ids.push_back(active->view[i].id);
@@ -191,6 +199,8 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
       position->Tumbler[0] = static_cast<std::uint32_t>(end);
     }
     *signalFlags = end < active->view.size() ? kSignalMoreToDo : 0;
+    auto scriptedFlags = active->readFlags.find(call);
+    if (scriptedFlags != active->readFlags.end()) *signalFlags = scriptedFlags->second;
   }
   if (fault == nullptr) return 0;
   *signalFlags = fault->flagsLeft;

@@ -41,6 +41,14 @@ struct FakeNotes {
   std::map<int, FakeReadFault> readFaults;  // by call number
   bool readFaultsRepeat = false;            // the last fault repeats forever
   std::set<int> lockFailures;               // OSLockObject calls giving no address
+  // By NIFReadEntries call number: at most this many NoteIds instead of
+  // batchSize, and the signal flags a successful read reports instead of
+  // whether entries remain.
+  std::map<int, std::uint32_t> batchSizes;
+  std::map<int, std::uint16_t> readFlags;
+  // NSFItemGetText fills a buffer that a text does not fit to the last byte,
+  // with no terminator, and returns its size.
+  bool unterminatedTexts = false;
   // Runs inside NSFNoteOpen before it opens the note; may throw.
   std::function<void(NoteId)> beforeNoteOpen;
 
