@@ -65,6 +65,7 @@ void LocateNotesDirectory() {
   }
 
   wchar_t path[260] = {};
+  constexpr std::size_t kPathUnits = sizeof path / sizeof path[0];
   DWORD type = 0;
   DWORD size = sizeof path;
   LONG queried =
@@ -72,7 +73,7 @@ void LocateNotesDirectory() {
   RegCloseKey(key);
   // Only a whole, terminated path is used; a value too long for the buffer
   // or unreadable is no directory at all, as is a missing one.
-  if (queried != ERROR_SUCCESS || std::wmemchr(path, L'\0', 260) == nullptr) path[0] = L'\0';
+  if (queried != ERROR_SUCCESS || std::wmemchr(path, L'\0', kPathUnits) == nullptr) path[0] = L'\0';
 
   if (!SetDllDirectoryW(path)) std::fputs("Error: Unable to set dll directory.\n", stdout);
 }
