@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -133,15 +134,17 @@ TEST_F(CensusTest, ReadsGoOnExactlyWhileTheLibrarySignalsMore) {
     const char* name;
     std::map<int, std::uint32_t> batchSizes;  // by read; others take 4
     std::map<int, std::uint16_t> readFlags;   // by read; others tell the truth
+    std::set<int> emptyMemory;                // reads whose memory holds no entry
     std::uint32_t total;
     int reads;
   };
   const std::vector<Case> cases = {
-      {"no more after the first batch", {{1, 3}}, {{1, 0}}, 3, 1},
-      {"every other flag but more-to-do", {}, {{1, 0xFFFF & ~kSignalMoreToDo}}, 4, 1},
-      {"more-to-do among other flags", {}, {{1, 0xFFFF}}, 10, 3},
-      {"uneven batches, one of them empty", {{1, 1}, {2, 5}, {3, 0}}, {}, 10, 4},
-      {"more claimed after the last entry", {{1, 10}}, {{1, kSignalMoreToDo}}, 10, 2},
+      {"no more after the first batch", {{1, 3}}, {{1, 0}}, {}, 3, 1},
+      {"every other flag but more-to-do", {}, {{1, 0xFFFF & ~kSignalMoreToDo}}, {}, 4, 1},
+      {"more-to-do among other flags", {}, {{1, 0xFFFF}}, {}, 10, 3},
+      {"uneven batches, one of them empty", {{1, 1}, {2, 5}, {3, 0}}, {}, {}, 10, 4},
+      {"more claimed after the last entry", {{1, 10}}, {{1, kSignalMoreToDo}}, {}, 10, 2},
+      {"memory holding no entry is freed all the same", {}, {}, {1, 3}, 10, 5},
   };
   for (const Case& c : cases) {
     FakeNotes batched;
@@ -150,11 +153,13 @@ TEST_F(CensusTest, ReadsGoOnExactlyWhileTheLibrarySignalsMore) {
     batched.batchSize = 4;
     batched.batchSizes = c.batchSizes;
     batched.readFlags = c.readFlags;
+    batched.emptyMemoryReads = c.emptyMemory;
     std::uint32_t total = 0;
     CensusRun run = Count(kServer, total);
     EXPECT_TRUE(run.ok) << c.name;
     EXPECT_EQ(total, c.total) << c.name;
     EXPECT_EQ(batched.calls["NIFReadEntries"], c.reads) << c.name;
+    EXPECT_EQ(batched.calls["OSMemFree"], batched.calls["OSLockObject"]) << c.name;
     EXPECT_EQ(batched.Problems(), "") << c.name;
   }
 }
@@ -395,13 +400,17 @@ TEST_F(CensusTest, ListingKeepsWhatWasPrintedWhenTheCensusFails) {
 }
 
 TEST_F(CensusTest, ListingNeverReadsPastAnUnterminatedText) {
-  fake.view = {Mailbox(4, kServer, "unused")};
-  // A library that fills the whole buffer and leaves no terminator.
-  NotesApi.NSFItemGetText = [](NoteHandle, const char*, char* text,
-                               std::uint16_t size) -> std::uint16_t {
-    std::memset(text, 'x', size);
-    return size;
-  };
+  // A library that fills the whole buffer and leaves no terminator: every
+  // item is 300 bytes, so each reads as the buffer's 259 bytes at most.
+  const std::string text(300, 'x');
+  FakeNote note;
+  note.id = 4;
+  for (const char* item : {"MailServer", "MailFile", "FirstName", "LastName", "FullName", "Mail",
+                           "MailDomain"}) {
+    note.items[item] = text;
+  }
+  fake.view = {note};
+  fake.unterminatedTexts = true;
   // MailServer reads as 259 x's, so the server name must be that too.
   const std::string name(259, 'x');
   std::uint32_t total = 0;
@@ -411,18 +420,35 @@ TEST_F(CensusTest, ListingNeverReadsPastAnUnterminatedText) {
   std::string line = name;
   for (int i = 0; i < 6; ++i) line += ", " + name;
   EXPECT_EQ(run.out, "\nMailboxes:\n\n" + line + "\n");
+  EXPECT_EQ(fake.Problems(), "");
 }
 
 TEST_F(CensusTest, StatusTextIsPrintedVerbatimOnStandardError) {
-  NotesApi.OSLoadString = [](void*, NotesStatus, char* text, std::uint16_t size) -> std::uint16_t {
-    std::snprintf(text, size, "%s", "100% %s%n done");
-    return 0;
+  struct Case {
+    const char* name;
+    std::string text;  // the library's text for the status
+    bool unterminated;
+    std::string err;
   };
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  PrintNotesStatus(0x0109);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "100% %s%n done\n");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  const std::vector<Case> cases = {
+      {"format characters", "100% %s%n done", false, "100% %s%n done\n"},
+      {"cut by the library", std::string(600, 'e'), false, std::string(511, 'e') + "\n"},
+      {"filling the buffer without a terminator", std::string(600, 'e'), true,
+       std::string(511, 'e') + "\n"},
+  };
+  for (const Case& c : cases) {
+    FakeNotes texts;
+    texts.Install();
+    texts.statusTexts[0x0109] = c.text;
+    texts.unterminatedTexts = c.unterminated;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    PrintNotesStatus(0x0109);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.name;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << c.name;
+    EXPECT_EQ(texts.loadedStringNumbers, "0x0109 ") << c.name;
+    EXPECT_EQ(texts.Problems(), "") << c.name;
+  }
 }
 
 }  // namespace

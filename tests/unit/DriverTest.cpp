@@ -14,8 +14,9 @@ namespace fs = std::filesystem;
 // An argument vector as the C runtime hands it over.
 class Arguments {
  public:
-  Arguments(std::vector<std::string> words) : words_(std::move(words)) {
-    words_.insert(words_.begin(), "Quorvane.exe");
+  Arguments(std::vector<std::string> words, std::string program = "Quorvane.exe")
+      : words_(std::move(words)) {
+    words_.insert(words_.begin(), std::move(program));
     for (std::string& word : words_) pointers_.push_back(word.data());
     pointers_.push_back(nullptr);
   }
@@ -113,6 +114,30 @@ TEST_F(DriverTest, ScanTurnsArgumentsIntoOptions) {
   }
 }
 
+TEST_F(DriverTest, ProgramNameIsNeverTakenForAnOption) {
+  struct Case {
+    const char* program;
+    std::vector<std::string> arguments;
+    Options options;  // listNames, listDetails, helpRequested, run
+  };
+  const std::vector<Case> cases = {
+      {"/help", {}, {false, false, false, true}},
+      {"/names", {"extra"}, {false, false, false, false}},
+      {"/path", {"/details"}, {false, true, false, true}},
+  };
+  for (const Case& c : cases) {
+    Arguments arguments(c.arguments, c.program);
+    Options options;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(RunOptions(arguments.argc(), arguments.argv(), options)) << c.program;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << c.program;
+    EXPECT_EQ(options.listNames, c.options.listNames) << c.program;
+    EXPECT_EQ(options.listDetails, c.options.listDetails) << c.program;
+    EXPECT_EQ(options.helpRequested, c.options.helpRequested) << c.program;
+    EXPECT_EQ(options.run, c.options.run) << c.program;
+  }
+}
+
 struct SessionRun {
   int status;
   std::string out;
@@ -133,13 +158,15 @@ TEST_F(DriverTest, SessionHandsTheRuntimeTheToolsOwnArguments) {
   RunSession(arguments, Options{});
   EXPECT_EQ(fake.initArgc, 4);
   EXPECT_EQ(fake.initArgv, arguments.argv());
+  EXPECT_EQ(fake.Problems(), "");
 }
 
 TEST_F(DriverTest, SessionReportsTheCountOrTheFailure) {
   struct Case {
     const char* name;
     NotesStatus initStatus;
-    const char* mailServer;  // null: the variable is unset
+    std::string mailServer;  // "-": the variable is unset
+    bool unterminated;       // the library leaves the name unterminated
     NotesStatus dbOpenStatus;
     int status;
     std::string out;
@@ -147,16 +174,18 @@ TEST_F(DriverTest, SessionReportsTheCountOrTheFailure) {
     bool terminated;
   };
   const std::vector<Case> cases = {
-      {"two mailboxes", 0, "CN=Alpha/O=Acme", 0, 0, "\nMailbox count: 2\n\n", "", true},
-      {"other server", 0, "CN=Gamma/O=Acme", 0, 0, "\nMailbox count: 0\n\n", "", true},
-      {"MailServer unset", 0, nullptr, 0, 0, "\nMailbox count: 0\n\n", "", true},
-      {"census fails", 0, "CN=Alpha/O=Acme", 0x0102, 1, "Error: Unable to count mailboxes.\n",
-       "text of 0x0102\n", true},
-      {"runtime does not start", 0x0101, "CN=Alpha/O=Acme", 0, 1,
+      {"two mailboxes", 0, "CN=Alpha/O=Acme", false, 0, 0, "\nMailbox count: 2\n\n", "", true},
+      {"other server", 0, "CN=Gamma/O=Acme", false, 0, 0, "\nMailbox count: 0\n\n", "", true},
+      {"MailServer unset", 0, "-", false, 0, 0, "\nMailbox count: 0\n\n", "", true},
+      {"name filling its buffer without a terminator", 0, std::string(300, 's'), true, 0, 0,
+       "\nMailbox count: 1\n\n", "", true},
+      {"census fails", 0, "CN=Alpha/O=Acme", false, 0x0102, 1,
+       "Error: Unable to count mailboxes.\n", "text of 0x0102\n", true},
+      {"runtime does not start", 0x0101, "CN=Alpha/O=Acme", false, 0, 1,
        "\nError: Unable to initialize Notes (257).\n", "", false},
-      {"status printed unsigned", 0xFFFF, "CN=Alpha/O=Acme", 0, 1,
+      {"status printed unsigned", 0xFFFF, "CN=Alpha/O=Acme", false, 0, 1,
        "\nError: Unable to initialize Notes (65535).\n", "", false},
-      {"high bit kept", 0x8001, "CN=Alpha/O=Acme", 0, 1,
+      {"high bit kept", 0x8001, "CN=Alpha/O=Acme", false, 0, 1,
        "\nError: Unable to initialize Notes (32769).\n", "", false},
   };
   for (const Case& c : cases) {
@@ -164,10 +193,12 @@ TEST_F(DriverTest, SessionReportsTheCountOrTheFailure) {
     fake.Install();
     fake.view = {Mailbox(4, "CN=Alpha/O=Acme", "mail/a.nsf"),
                  Mailbox(8, "CN=Beta/O=Acme", "mail/b.nsf"),
-                 Mailbox(12, "CN=Alpha/O=Acme", "mail/c.nsf")};
+                 Mailbox(12, "CN=Alpha/O=Acme", "mail/c.nsf"),
+                 Mailbox(16, std::string(259, 's'), "mail/d.nsf")};
     fake.initStatus = c.initStatus;
     fake.dbOpenStatus = c.dbOpenStatus;
-    if (c.mailServer) fake.environment["MailServer"] = c.mailServer;
+    fake.unterminatedTexts = c.unterminated;
+    if (c.mailServer != "-") fake.environment["MailServer"] = c.mailServer;
     Arguments arguments({});
     SessionRun run = RunSession(arguments, Options{});
     EXPECT_EQ(run.status, c.status) << c.name;

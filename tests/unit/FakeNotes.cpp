@@ -8,12 +8,26 @@ namespace {
 
 FakeNotes* active = nullptr;
 constexpr CollectionHandle kCollection = 0x7A31;
+constexpr NoteId kViewNoteId = 0x11A;
+// The sizes the tool gives for item texts, names and status texts.
+constexpr std::uint16_t kTextSize = 260;
+constexpr std::uint16_t kStatusTextSize = 512;
+// Reads past which a census can only be looping without end.
+constexpr int kRunawayReads = 100000;
 
 void Count(const char* name) { ++active->calls[name]; }
 void Misuse(const std::string& what) { active->misuses.push_back(what); }
+// Records a misuse of `call` when `fine` is false.
+void Expect(bool fine, const char* call, const char* what) {
+  if (!fine) Misuse(std::string(call) + ": " + what);
+}
 
 std::uint16_t CopyText(const std::string& value, char* text, std::uint16_t size) {
-  if (size == 0) return 0;
+  if (text == nullptr || size == 0) return 0;
+  if (active->unterminatedTexts && value.size() >= size) {
+    std::memcpy(text, value.data(), size);
+    return size;
+  }
   std::size_t length = std::min<std::size_t>(value.size(), size - 1u);
   std::memcpy(text, value.data(), length);
   text[length] = '\0';
@@ -32,6 +46,8 @@ const std::string* FindItem(NoteHandle note, const std::string& name) {
 
 NotesStatus FakeNotesInitExtended(int argc, char** argv) {
   Count("NotesInitExtended");
+  Expect(argc >= 1 && argv != nullptr && argv[argc] == nullptr, "NotesInitExtended",
+         "not the process's argument vector");
   active->initArgc = argc;
   active->initArgv = argv;
   return active->initStatus;
@@ -39,7 +55,9 @@ NotesStatus FakeNotesInitExtended(int argc, char** argv) {
 
 NotesStatus FakeNSFDbOpen(const char* path, DbHandle* database) {
   Count("NSFDbOpen");
-  if (std::strcmp(path, "names.nsf") != 0) Misuse(std::string("opened ") + path);
+  Expect(path != nullptr && std::strcmp(path, "names.nsf") == 0, "NSFDbOpen",
+         "a path other than names.nsf");
+  Expect(database != nullptr, "NSFDbOpen", "no database output");
   if (active->dbOpenStatus != 0) return active->dbOpenStatus;
   *database = active->nextHandle++;
   active->databases.insert(*database);
@@ -49,6 +67,7 @@ NotesStatus FakeNSFDbOpen(const char* path, DbHandle* database) {
 NotesStatus FakeNSFDbClose(DbHandle database) {
   Count("NSFDbClose");
   if (active->databases.erase(database) == 0) Misuse("NSFDbClose of unknown handle");
+  if (!active->collections.empty()) Misuse("NSFDbClose with its collection still open");
   return active->dbCloseStatus;
 }
 
@@ -62,18 +81,27 @@ NotesStatus FakeNSFNoteClose(NoteHandle note) {
 
 NotesBool FakeOSGetEnvironmentString(const char* name, char* text, std::uint16_t size) {
   Count("OSGetEnvironmentString");
-  auto found = active->environment.find(name);
+  Expect(name != nullptr && std::strcmp(name, "MailServer") == 0, "OSGetEnvironmentString",
+         "a variable other than MailServer");
+  Expect(text != nullptr && size == kTextSize, "OSGetEnvironmentString",
+         "not a 260-byte buffer");
+  auto found = name != nullptr ? active->environment.find(name) : active->environment.end();
   CopyText(found == active->environment.end() ? "" : found->second, text, size);
   return found != active->environment.end();
 }
 
 std::uint16_t FakeOSLoadString(void* module, NotesStatus number, char* text, std::uint16_t size) {
   Count("OSLoadString");
-  if (module != nullptr) Misuse("OSLoadString with a module");
+  Expect(module == nullptr, "OSLoadString", "a module other than 0");
+  Expect(number <= kNotesStatusTextMask, "OSLoadString", "a string number above 0x3FFF");
+  Expect(text != nullptr && size == kStatusTextSize, "OSLoadString", "not a 512-byte buffer");
   char code[16];
   std::snprintf(code, sizeof code, "0x%04X ", static_cast<unsigned>(number));
   active->loadedStringNumbers += code;
-  return CopyText("text of " + std::string(code, 6), text, size);
+  auto scripted = active->statusTexts.find(number);
+  return CopyText(
+      scripted != active->statusTexts.end() ? scripted->second : "text of " + std::string(code, 6),
+      text, size);
 }
 
 NotesBool FakeOSUnlockObject(MemHandle handle) {
@@ -96,7 +124,9 @@ void* FakeOSLockObject(MemHandle handle) {
   }
   if (active->lockFailures.count(call) != 0) return nullptr;
   ++found->second.locks;
-  return found->second.ids.data();
+  // Memory holding no entry still has an address.
+  return found->second.ids.empty() ? static_cast<void*>(&found->second.locks)
+                                   : found->second.ids.data();
 }
 
 NotesStatus FakeOSMemFree(MemHandle handle) {
@@ -111,14 +141,22 @@ NotesStatus FakeOSMemFree(MemHandle handle) {
   return 0;
 }
 
+// The items the census reads: the three it judges a note by and the details.
+bool IsReadItem(const char* item) {
+  static const char* const kItems[] = {"MailServer", "MailFile", "FirstName", "LastName",
+                                       "FullName",   "Mail",     "MailDomain"};
+  for (const char* known : kItems) {
+    if (item != nullptr && std::strcmp(item, known) == 0) return true;
+  }
+  return false;
+}
+
 std::uint16_t FakeNSFItemGetText(NoteHandle note, const char* item, char* text,
                                  std::uint16_t size) {
   Count("NSFItemGetText");
-  const std::string* value = FindItem(note, item);
-  if (value != nullptr && active->unterminatedTexts && value->size() >= size) {
-    std::memcpy(text, value->data(), size);
-    return size;
-  }
+  Expect(IsReadItem(item), "NSFItemGetText", "an item the census has no use for");
+  Expect(text != nullptr && size == kTextSize, "NSFItemGetText", "not a 260-byte buffer");
+  const std::string* value = item != nullptr ? FindItem(note, item) : nullptr;
   return CopyText(value ? *value : "", text, size);
 }
 
@@ -126,24 +164,35 @@ NotesStatus FakeNSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t flag
                             NoteHandle* note) {
   Count("NSFNoteOpen");
   if (active->databases.count(database) == 0) Misuse("NSFNoteOpen on unknown database");
-  if (flags != kNoteOpenSummary) Misuse("NSFNoteOpen without summary flags");
+  Expect(flags == kNoteOpenSummary, "NSFNoteOpen", "flags other than summary items only");
+  Expect(note != nullptr, "NSFNoteOpen", "no note output");
   if (active->beforeNoteOpen) active->beforeNoteOpen(noteId);
   active->opened.push_back(noteId);
   const FakeNote* candidate = active->Find(noteId);
-  if (candidate == nullptr || !candidate->openable) return 0x0105;
+  if (candidate == nullptr || !candidate->openable || note == nullptr) return 0x0105;
   *note = active->nextHandle++;
   active->notes[*note] = candidate;
   return 0;
 }
 
-NotesStatus FakeNIFOpenCollection(DbHandle viewDatabase, DbHandle dataDatabase, NoteId,
-                                  std::uint16_t, UnreadList, CollectionHandle* collection,
-                                  NoteHandle*, void*, MemHandle*, MemHandle*) {
+NotesStatus FakeNIFOpenCollection(DbHandle viewDatabase, DbHandle dataDatabase, NoteId viewNoteId,
+                                  std::uint16_t flags, UnreadList unreadList,
+                                  CollectionHandle* collection, NoteHandle* viewNote,
+                                  void* viewUnid, MemHandle* collapsedList,
+                                  MemHandle* selectedList) {
   Count("NIFOpenCollection");
   if (active->databases.count(viewDatabase) == 0 || viewDatabase != dataDatabase) {
     Misuse("NIFOpenCollection on unknown database");
   }
+  Expect(viewNoteId == kViewNoteId, "NIFOpenCollection", "not the Mail Users view");
+  Expect(flags == 0, "NIFOpenCollection", "flags other than 0");
+  Expect(unreadList == 0, "NIFOpenCollection", "an unread list");
+  Expect(collection != nullptr, "NIFOpenCollection", "no collection output");
+  Expect(viewNote == nullptr && viewUnid == nullptr && collapsedList == nullptr &&
+             selectedList == nullptr,
+         "NIFOpenCollection", "an optional output given");
   if (active->openCollectionStatus != 0) return active->openCollectionStatus;
+  if (collection == nullptr) return 0x0108;
   *collection = kCollection;
   active->collections.insert(kCollection);
   return 0;
@@ -159,16 +208,33 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
                                std::uint16_t skipNavigator, std::uint32_t skipCount,
                                std::uint16_t returnNavigator, std::uint32_t returnCount,
                                std::uint32_t returnMask, MemHandle* buffer,
-                               std::uint16_t* bufferLength, std::uint32_t*, std::uint32_t* returned,
-                               std::uint16_t* signalFlags) {
+                               std::uint16_t* bufferLength, std::uint32_t* skipped,
+                               std::uint32_t* returned, std::uint16_t* signalFlags) {
   int call = ++active->calls["NIFReadEntries"];
   if (active->collections.count(collection) == 0) Misuse("NIFReadEntries of unknown collection");
-  if (skipNavigator != kNavigateNext || skipCount != 1 || returnNavigator != kNavigateNext ||
-      returnCount != kReadAllThatFit || returnMask != kReadMaskNoteId) {
-    Misuse("NIFReadEntries with other arguments");
+  Expect(skipNavigator == kNavigateNext && skipCount == 1 && returnNavigator == kNavigateNext,
+         "NIFReadEntries", "not one step to the next entry");
+  Expect(returnCount == kReadAllThatFit, "NIFReadEntries", "a return count other than all");
+  Expect(returnMask == kReadMaskNoteId, "NIFReadEntries", "a mask other than NoteIds only");
+  Expect(skipped == nullptr, "NIFReadEntries", "a skipped-count output given");
+  if (position == nullptr || buffer == nullptr || bufferLength == nullptr || returned == nullptr ||
+      signalFlags == nullptr) {
+    Misuse("NIFReadEntries: a required output missing");
+    return 0x0108;
   }
-  if (call == 1 && (position->Level != 0 || position->Tumbler[0] != 0)) {
-    Misuse("NIFReadEntries from a position not at the start");
+  // The tool hands the library its own position back unchanged, from the
+  // start of the view.
+  if (position->Level != 0 || position->Tumbler[0] != active->readPosition) {
+    Misuse("NIFReadEntries from a position the library did not leave");
+  }
+  // A census that reads on after a failure, or without end, is stopped here
+  // so that the test fails instead of hanging.
+  if (active->readFailed || call > kRunawayReads) {
+    Misuse(active->readFailed ? "NIFReadEntries after a failed read" : "NIFReadEntries runaway");
+    *buffer = 0;
+    *returned = 0;
+    *signalFlags = 0;
+    return 0x0109;
   }
   const FakeReadFault* fault = nullptr;
   auto found = active->readFaults.find(call);
@@ -188,7 +254,11 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
   if (fault == nullptr || fault->withMemory) {
     std::size_t begin = active->readPosition;
     std::size_t end = std::min<std::size_t>(active->view.size(), begin + batchSize);
-    if (end > begin) {
+    if (active->emptyMemoryReads.count(call) != 0) {
+      *buffer = active->nextHandle++;
+      *bufferLength = 0;
+      active->memory[*buffer] = FakeNotes::Batch{};
+    } else if (end > begin) {
       FakeNotes::Batch batch;
       for (std::size_t i = begin; i < end; ++i) batch.ids.push_back(active->view[i].id);
       *buffer = active->nextHandle++;
@@ -198,11 +268,12 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
       active->readPosition = end;
       position->Tumbler[0] = static_cast<std::uint32_t>(end);
     }
-    *signalFlags = end < active->view.size() ? kSignalMoreToDo : 0;
+    *signalFlags = active->readPosition < active->view.size() ? kSignalMoreToDo : 0;
     auto scriptedFlags = active->readFlags.find(call);
     if (scriptedFlags != active->readFlags.end()) *signalFlags = scriptedFlags->second;
   }
   if (fault == nullptr) return 0;
+  active->readFailed = true;
   *signalFlags = fault->flagsLeft;
   return fault->status;
 }
@@ -211,18 +282,29 @@ NotesStatus FakeNIFFindDesignNoteExt(DbHandle database, const char* name, std::u
                                      const char* pattern, NoteId* noteId, std::uint32_t options) {
   Count("NIFFindDesignNoteExt");
   if (active->databases.count(database) == 0) Misuse("NIFFindDesignNoteExt on unknown database");
-  if (std::strcmp(name, "Mail Users") != 0 || noteClass != kNoteClassView ||
-      std::strcmp(pattern, "-G40n^") != 0 || options != 0) {
-    Misuse("NIFFindDesignNoteExt with other arguments");
-  }
+  Expect(name != nullptr && std::strcmp(name, "Mail Users") == 0, "NIFFindDesignNoteExt",
+         "a view other than Mail Users");
+  Expect(noteClass == kNoteClassView, "NIFFindDesignNoteExt", "a class other than views");
+  Expect(pattern != nullptr && std::strcmp(pattern, "-G40n^") == 0, "NIFFindDesignNoteExt",
+         "a pattern other than that of views");
+  Expect(options == 0, "NIFFindDesignNoteExt", "options other than 0");
+  Expect(noteId != nullptr, "NIFFindDesignNoteExt", "no NoteId output");
   if (active->findViewStatus != 0) return active->findViewStatus;
-  *noteId = 0x11A;
+  if (noteId == nullptr) return 0x0108;
+  *noteId = kViewNoteId;
   return 0;
 }
 
-NotesStatus FakeNSFItemInfo(NoteHandle note, const char* item, std::uint16_t nameLength, void*,
-                            std::uint16_t*, void*, std::uint32_t*) {
+NotesStatus FakeNSFItemInfo(NoteHandle note, const char* item, std::uint16_t nameLength,
+                            void* itemBlock, std::uint16_t* dataType, void* valueBlock,
+                            std::uint32_t* valueLength) {
   Count("NSFItemInfo");
+  Expect(item != nullptr && nameLength == 4 && std::strncmp(item, "$REF", 5) == 0, "NSFItemInfo",
+         "not the 4-byte name $REF");
+  Expect(itemBlock == nullptr && dataType == nullptr && valueBlock == nullptr &&
+             valueLength == nullptr,
+         "NSFItemInfo", "an optional output given");
+  if (item == nullptr) return 0x0108;
   return FindItem(note, std::string(item, nameLength)) ? 0 : 0x0106;
 }
 

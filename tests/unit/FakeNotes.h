@@ -1,6 +1,10 @@
 // An in-process Notes library for unit tests: a "Mail Users" view held in
 // memory, every call's status settable, and every handle accounted for.
-// Install() points NotesApi at it; tests may then replace single entries.
+// Every argument whose value the tool's run sequence fixes is checked on
+// every call (flags, counts, masks, sizes, the module, the names, the outputs
+// that must be null or given); any other value is a misuse, and Problems()
+// lists it. Install() points NotesApi at it; tests may then replace single
+// entries.
 #pragma once
 
 #include <cstdint>
@@ -46,9 +50,15 @@ struct FakeNotes {
   // whether entries remain.
   std::map<int, std::uint32_t> batchSizes;
   std::map<int, std::uint16_t> readFlags;
-  // NSFItemGetText fills a buffer that a text does not fit to the last byte,
-  // with no terminator, and returns its size.
+  // By NIFReadEntries call number: the read hands back a memory handle that
+  // holds no entry at all.
+  std::set<int> emptyMemoryReads;
+  // NSFItemGetText, OSGetEnvironmentString and OSLoadString fill a buffer
+  // that a text does not fit to the last byte, with no terminator, and
+  // return its size.
   bool unterminatedTexts = false;
+  // OSLoadString's text for a string number; "text of 0xNNNN" otherwise.
+  std::map<NotesStatus, std::string> statusTexts;
   // Runs inside NSFNoteOpen before it opens the note; may throw.
   std::function<void(NoteId)> beforeNoteOpen;
 
@@ -79,6 +89,7 @@ struct FakeNotes {
   };
   std::map<MemHandle, Batch> memory;
   std::size_t readPosition = 0;  // entries returned so far
+  bool readFailed = false;       // the last NIFReadEntries failed
 };
 
 // Builds a note of the view.
