@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #endif
 
@@ -89,6 +90,41 @@ std::wstring Environment(const fs::path& libraryDirectory) {
   return block + path + L'\0' + L'\0';
 }
 
+#else
+
+// The words the child runs: the tool and its arguments, led by a wrapper (a
+// memory checker) when QUORVANE_E2E_WRAPPER names one.
+std::vector<std::string> ChildWords(const fs::path& program,
+                                    const std::vector<std::string>& arguments) {
+  std::vector<std::string> words{program.string()};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  if (const char* wrapper = std::getenv("QUORVANE_E2E_WRAPPER"))
+    words.emplace(words.begin(), wrapper);
+  return words;
+}
+
+// In the forked child: empty standard input, the given output descriptors,
+// the directory and the library path, then the program. Never returns.
+[[noreturn]] void StartChild(std::vector<std::string>& words, int out, int err,
+                             const fs::path& directory, const fs::path& libraryDirectory) {
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  int in = open("/dev/null", O_RDONLY);
+  if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+      chdir(directory.c_str()) != 0) {
+    _exit(127);
+  }
+  setenv("LD_LIBRARY_PATH", libraryDirectory.c_str(), 1);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+// The exit status as a shell reports it.
+int ExitStatus(int waited) {
+  return WIFEXITED(waited) ? WEXITSTATUS(waited) : 128 + WTERMSIG(waited);
+}
+
 #endif
 
 }  // namespace
@@ -131,33 +167,18 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   CloseHandle(process.hProcess);
   run.status = static_cast<int>(code);
 #else
-  std::vector<std::string> words{program.string()};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  // A program named by QUORVANE_E2E_WRAPPER (a memory checker) runs the
-  // tool: it is given the tool's path and arguments.
-  if (const char* wrapper = std::getenv("QUORVANE_E2E_WRAPPER"))
-    words.emplace(words.begin(), wrapper);
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
+  std::vector<std::string> words = ChildWords(program, arguments);
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) {
-    int in = open("/dev/null", O_RDONLY);
     int out = collectOutput ? open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)
                             : open(outFile.c_str(), O_WRONLY);
     int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
-        chdir(directory.c_str()) != 0) {
-      _exit(127);
-    }
-    setenv("LD_LIBRARY_PATH", libraryDirectory.c_str(), 1);
-    execv(argv[0], argv.data());
-    _exit(127);
+    StartChild(words, out, err, directory, libraryDirectory);
   }
   int waited = 0;
   if (waitpid(child, &waited, 0) != child) throw std::runtime_error("cannot wait");
-  run.status = WIFEXITED(waited) ? WEXITSTATUS(waited) : 128 + WTERMSIG(waited);
+  run.status = ExitStatus(waited);
 #endif
 
   if (collectOutput) {
@@ -168,6 +189,36 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   fs::remove(errFile);
   return run;
 }
+
+#if !defined(_WIN32)
+ToolRun RunProgramOnePipe(const fs::path& program, const std::vector<std::string>& arguments,
+                          const fs::path& directory, const fs::path& libraryDirectory) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) throw std::runtime_error("cannot make a pipe");
+  std::vector<std::string> words = ChildWords(program, arguments);
+  pid_t child = fork();
+  if (child < 0) throw std::runtime_error("cannot fork");
+  if (child == 0) {
+    close(pipeEnds[0]);
+    StartChild(words, pipeEnds[1], pipeEnds[1], directory, libraryDirectory);
+  }
+  close(pipeEnds[1]);
+  ToolRun run;
+  char chunk[4096];
+  for (ssize_t got; (got = read(pipeEnds[0], chunk, sizeof chunk)) != 0;) {
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw std::runtime_error("cannot read the pipe");
+    }
+    run.out.append(chunk, static_cast<std::size_t>(got));
+  }
+  close(pipeEnds[0]);
+  int waited = 0;
+  if (waitpid(child, &waited, 0) != child) throw std::runtime_error("cannot wait");
+  run.status = ExitStatus(waited);
+  return run;
+}
+#endif
 
 fs::path BuildPath(const std::string& hostPath) {
 #if defined(_WIN32)

@@ -21,6 +21,15 @@ ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::
                    const std::filesystem::path& libraryDirectory,
                    const std::filesystem::path& outputFile = {});
 
+// Runs `program` like RunProgram, with standard output and standard error
+// both written to one pipe, as "2>&1 |" in a shell gives them, and collects
+// what came through it into `out`. Not on Windows, whose test harness keeps
+// the streams apart.
+ToolRun RunProgramOnePipe(const std::filesystem::path& program,
+                          const std::vector<std::string>& arguments,
+                          const std::filesystem::path& directory,
+                          const std::filesystem::path& libraryDirectory);
+
 // A path known at build time, as this process must spell it. Under Wine a
 // host path "/x/y" is "Z:\x\y".
 std::filesystem::path BuildPath(const std::string& hostPath);

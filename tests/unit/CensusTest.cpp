@@ -405,8 +405,8 @@ TEST_F(CensusTest, ListingNeverReadsPastAnUnterminatedText) {
   const std::string text(300, 'x');
   FakeNote note;
   note.id = 4;
-  for (const char* item : {"MailServer", "MailFile", "FirstName", "LastName", "FullName", "Mail",
-                           "MailDomain"}) {
+  for (const char* item :
+       {"MailServer", "MailFile", "FirstName", "LastName", "FullName", "Mail", "MailDomain"}) {
     note.items[item] = text;
   }
   fake.view = {note};

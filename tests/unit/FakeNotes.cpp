@@ -83,8 +83,7 @@ NotesBool FakeOSGetEnvironmentString(const char* name, char* text, std::uint16_t
   Count("OSGetEnvironmentString");
   Expect(name != nullptr && std::strcmp(name, "MailServer") == 0, "OSGetEnvironmentString",
          "a variable other than MailServer");
-  Expect(text != nullptr && size == kTextSize, "OSGetEnvironmentString",
-         "not a 260-byte buffer");
+  Expect(text != nullptr && size == kTextSize, "OSGetEnvironmentString", "not a 260-byte buffer");
   auto found = name != nullptr ? active->environment.find(name) : active->environment.end();
   CopyText(found == active->environment.end() ? "" : found->second, text, size);
   return found != active->environment.end();

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# The mutation stage: plants each fault of tests/mutation/mutants.txt in the
+# tool's sources, one at a time, rebuilds the build that runs it, and runs
+# that build's tests. A mutant the tests catch (a failing test, a crash, a
+# build that refuses it, a hang of more than 30 s) passes; one that survives
+# fails the stage. An equivalent mutant, listed with the reason it cannot be
+# caught, passes when it survives and fails when caught: the reason is then
+# wrong.
+#   scripts/mutate.sh [PATTERN]   only the mutants whose line contains PATTERN
+# The source file is restored on every path, an interrupted run included; a
+# run killed outright is repaired by the next one.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+list="$root/tests/mutation/mutants.txt"
+sources="$root/src/apps/Quorvane"
+work="$root/build/mutation"
+pattern="${1:-}"
+mkdir -p "$work"
+
+# A pristine copy of the file being mutated lives in $work while it is.
+restore() {
+  local saved
+  for saved in "$work"/*.orig; do
+    [ -e "$saved" ] || continue
+    cp "$saved" "$sources/$(basename "$saved" .orig)" && rm -f "$saved"
+  done
+}
+restore
+trap restore EXIT
+trap 'restore; exit 130' INT TERM HUP
+
+# Applies a mutant to its file: the text must occur exactly once.
+# In the list a pilcrow stands for a line end.
+apply() {  # file text replacement
+  FROM="${2//¶/$'\n'}" TO="${3//¶/$'\n'}" perl -0777 -i -pe '
+    my $n = () = /\Q$ENV{FROM}\E/g;
+    if ($n != 1) { print STDERR "found $n times\n"; exit 3 }
+    s/\Q$ENV{FROM}\E/$ENV{TO}/;' "$sources/$1"
+}
+
+line_of() {  # file text
+  FROM="${2//¶/$'\n'}" perl -0777 -ne 'if (/\Q$ENV{FROM}\E/) { print 1 + (substr($_, 0, $-[0]) =~ tr/\n//) }' \
+    "$sources/$1"
+}
+
+# shellcheck source=wine-prefix.sh
+. "$root/scripts/wine-prefix.sh"
+wine_started=0
+
+# Runs one test program, given up after 30 s (a hang is caught too).
+run_tests() {  # build program [gtest filter]
+  local build=$1 program=$2 filter=${3:-*} runner=()
+  if [ "$build" = win ]; then
+    if [ "$wine_started" -eq 0 ]; then start_wineserver; wine_started=1; fi
+    runner=("$root/scripts/wine-run")
+    program="$program.exe"
+  fi
+  ( cd "$root/build/$build" &&
+    timeout -k 5 30 "${runner[@]}" "$root/build/$build/$program" --gtest_filter="$filter" \
+      --gtest_brief=1 >"$work/last-test.log" 2>&1 )
+}
+
+# The stages each build runs, fastest first: the first that fails catches.
+declare -A targets stages
+targets[native]="Quorvane quorvane_unit_tests quorvane_e2e_tests generator_tests"
+stages[native]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_e2e_tests tests/generator/generator_tests"
+targets[win]="Quorvane quorvane_lookup_tests quorvane_e2e_tests"
+stages[win]="tests/e2e/quorvane_lookup_tests tests/e2e/quorvane_e2e_tests"
+targets[asan]="Quorvane quorvane_unit_tests quorvane_e2e_tests"
+stages[asan]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_e2e_tests"
+
+build() {  # build
+  # shellcheck disable=SC2086
+  cmake --build "$root/build/$1" --target ${targets[$1]} >"$work/last-build.log" 2>&1
+}
+
+# Tells how the mutant fared: "caught by X" or "survived".
+verdict() {  # build
+  local stage
+  if ! build "$1"; then echo "caught by the compiler"; return; fi
+  for stage in ${stages[$1]}; do
+    run_tests "$1" "$stage"
+    case $? in
+      0) ;;
+      124 | 137) echo "caught by $(basename "$stage") (hung)"; return ;;
+      *) echo "caught by $(basename "$stage")"; return ;;
+    esac
+  done
+  echo "survived"
+}
+
+passed=0 failed=0 used_builds=()
+start=$(date +%s)
+
+# Every build the list uses must pass its tests unmutated first, or nothing
+# the stage says means anything.
+for b in $(grep -v '^\s*\(#\|$\)' "$list" | awk '{print $1}' | sort -u); do
+  if [ -z "${targets[$b]:-}" ]; then echo "mutate: unknown build '$b'" >&2; exit 2; fi
+  if [ ! -f "$root/build/$b/build.ninja" ]; then "$root/scripts/build.sh" "$b" >/dev/null || exit 1; fi
+  if [ "$(verdict "$b")" != survived ]; then
+    echo "mutate: the unmutated $b build fails its tests:" >&2
+    tail -30 "$work/last-build.log" "$work/last-test.log" >&2
+    exit 1
+  fi
+  used_builds+=("$b")
+done
+
+while IFS= read -r entry; do
+  case "$entry" in '' | '#'*) continue ;; esac
+  [ -n "$pattern" ] && [[ "$entry" != *"$pattern"* ]] && continue
+  # build file `text` `replacement` [equivalent: reason]
+  if ! fields=$(perl -ne 'if (/^(\S+)\s+(\S+)\s+`([^`]*)`\s+`([^`]*)`\s*(?:equivalent:\s*(.*))?$/) {
+        print join("\0", $1, $2, $3, $4, $5 // ""); exit 0 } exit 1' <<<"$entry"); then
+    echo "BAD LINE   $entry"
+    failed=$((failed + 1))
+    continue
+  fi
+  IFS= readarray -d '' -t f < <(printf '%s' "$fields")
+  b=${f[0]} file=${f[1]} text=${f[2]} replacement=${f[3]} equivalent=${f[4]:-}
+  where="$file:$(line_of "$file" "$text")"
+  label="$b $where \`$text\` -> \`$replacement\`"
+  cp "$sources/$file" "$work/$file.orig"
+  if ! apply "$file" "$text" "$replacement" 2>"$work/last-apply.log"; then
+    restore
+    echo "NOT FOUND  $label ($(cat "$work/last-apply.log"))"
+    failed=$((failed + 1))
+    continue
+  fi
+  result=$(verdict "$b")
+  restore
+  if [ -n "$equivalent" ]; then
+    if [ "$result" = survived ]; then
+      echo "equivalent $label: $equivalent"
+      passed=$((passed + 1))
+    else
+      echo "NOT EQUIV. $label: $result, yet listed as equivalent"
+      failed=$((failed + 1))
+    fi
+  elif [ "$result" = survived ]; then
+    echo "SURVIVED   $label"
+    failed=$((failed + 1))
+  else
+    echo "caught     $label: $result"
+    passed=$((passed + 1))
+  fi
+done <"$list"
+
+# The builds are left as the unmutated sources make them.
+for b in "${used_builds[@]}"; do build "$b" || failed=$((failed + 1)); done
+echo "mutation stage: $(($(date +%s) - start)) s"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
