@@ -2,8 +2,8 @@
 # The mutation stage: plants each fault of tests/mutation/mutants.txt in the
 # tool's sources, one at a time, rebuilds the build that runs it, and runs
 # that build's tests. A mutant the tests catch (a failing test, a crash, a
-# build that refuses it, a hang of more than 30 s) passes; one that survives
-# fails the stage. An equivalent mutant, listed with the reason it cannot be
+# hang of more than 30 s) passes; one that survives fails the stage, and so
+# does one the compiler refuses, since it tests nothing. An equivalent mutant, listed with the reason it cannot be
 # caught, passes when it survives and fails when caught: the reason is then
 # wrong.
 #   scripts/mutate.sh [PATTERN]   only the mutants whose line contains PATTERN
@@ -16,6 +16,9 @@ sources="$root/src/apps/Quorvane"
 work="$root/build/mutation"
 pattern="${1:-}"
 mkdir -p "$work"
+# One run at a time: two would plant their faults in each other's builds.
+exec 9>"$work/lock"
+if ! flock -n 9; then echo "mutate: another run is in progress" >&2; exit 2; fi
 
 # A pristine copy of the file being mutated lives in $work while it is.
 restore() {
@@ -77,7 +80,7 @@ build() {  # build
 # Tells how the mutant fared: "caught by X" or "survived".
 verdict() {  # build
   local stage
-  if ! build "$1"; then echo "caught by the compiler"; return; fi
+  if ! build "$1"; then echo "refused by the compiler"; return; fi
   for stage in ${stages[$1]}; do
     run_tests "$1" "$stage"
     case $? in
@@ -94,7 +97,8 @@ start=$(date +%s)
 
 # Every build the list uses must pass its tests unmutated first, or nothing
 # the stage says means anything.
-for b in $(grep -v '^\s*\(#\|$\)' "$list" | awk '{print $1}' | sort -u); do
+selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
+for b in $(selected | awk '{print $1}' | sort -u); do
   if [ -z "${targets[$b]:-}" ]; then echo "mutate: unknown build '$b'" >&2; exit 2; fi
   if [ ! -f "$root/build/$b/build.ninja" ]; then "$root/scripts/build.sh" "$b" >/dev/null || exit 1; fi
   if [ "$(verdict "$b")" != survived ]; then
@@ -110,13 +114,12 @@ while IFS= read -r entry; do
   [ -n "$pattern" ] && [[ "$entry" != *"$pattern"* ]] && continue
   # build file `text` `replacement` [equivalent: reason]
   if ! fields=$(perl -ne 'if (/^(\S+)\s+(\S+)\s+`([^`]*)`\s+`([^`]*)`\s*(?:equivalent:\s*(.*))?$/) {
-        print join("\0", $1, $2, $3, $4, $5 // ""); exit 0 } exit 1' <<<"$entry"); then
+        print join("\x1f", $1, $2, $3, $4, $5 // ""); exit 0 } exit 1' <<<"$entry"); then
     echo "BAD LINE   $entry"
     failed=$((failed + 1))
     continue
   fi
-  IFS= readarray -d '' -t f < <(printf '%s' "$fields")
-  b=${f[0]} file=${f[1]} text=${f[2]} replacement=${f[3]} equivalent=${f[4]:-}
+  IFS=$'\x1f' read -r b file text replacement equivalent <<<"$fields"
   where="$file:$(line_of "$file" "$text")"
   label="$b $where \`$text\` -> \`$replacement\`"
   cp "$sources/$file" "$work/$file.orig"
@@ -138,6 +141,10 @@ while IFS= read -r entry; do
     fi
   elif [ "$result" = survived ]; then
     echo "SURVIVED   $label"
+    failed=$((failed + 1))
+  elif [ "$result" = "refused by the compiler" ]; then
+    # A fault that does not build tests nothing: the list must plant one that does.
+    echo "NO BUILD   $label"
     failed=$((failed + 1))
   else
     echo "caught     $label: $result"

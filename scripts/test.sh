@@ -2,7 +2,8 @@
 # Installs what is missing, builds every build and runs every test: the
 # native build natively, the Windows build under Wine, the native tests again
 # with AddressSanitizer and UBSan, the native end-to-end tests with every tool
-# process under valgrind's memcheck, and each fuzz target for a minute.
+# process under valgrind's memcheck, each fuzz target for a minute, and the
+# mutation stage, which plants faults in the tool and requires each caught.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" || exit 1
@@ -77,8 +78,16 @@ for target in "${fuzz_targets[@]}"; do
   fi
 done
 
+# Faults planted in the tool one at a time: every one must make a test fail
+# (tests/mutation/mutants.txt). Each mutant is one result.
+echo
+echo "== mutation stage: planted faults, each must be caught"
+"$root/scripts/mutate.sh" 2>&1 | tee "$root/build/mutation.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
+
 # One closing line over every stage: each test of the ctest runs, the
-# memcheck reports as one result and each fuzz target as one.
+# memcheck reports as one result, each fuzz target as one and each mutant as
+# one.
 passed=0 failures=0
 for log in native/ctest.log win/ctest.log asan/ctest.log memcheck/ctest.log; do
   line=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" "$root/build/$log" | tail -1)
@@ -88,6 +97,13 @@ for log in native/ctest.log win/ctest.log asan/ctest.log memcheck/ctest.log; do
   passed=$((passed + total - bad))
   failures=$((failures + bad))
 done
+line=$(grep -E "^[0-9]+ passed, [0-9]+ failed$" "$root/build/mutation.log" | tail -1)
+if [ -n "$line" ]; then
+  passed=$((passed + $(cut -d' ' -f1 <<<"$line")))
+  failures=$((failures + $(cut -d' ' -f3 <<<"$line")))
+else
+  failed=1
+fi
 for clean in "$memcheck_clean" "${fuzz_clean[@]}"; do
   if [ "$clean" -eq 1 ]; then passed=$((passed + 1)); else failures=$((failures + 1)); fi
 done
