@@ -14,6 +14,8 @@
 namespace {
 
 const char kServer[] = "CN=Alpha/O=Acme";
+// The library's signal that entries remain, as its contract gives it.
+constexpr std::uint16_t kMoreToDo = 0x0020;
 
 struct CensusRun {
   bool ok = false;
@@ -140,10 +142,10 @@ TEST_F(CensusTest, ReadsGoOnExactlyWhileTheLibrarySignalsMore) {
   };
   const std::vector<Case> cases = {
       {"no more after the first batch", {{1, 3}}, {{1, 0}}, {}, 3, 1},
-      {"every other flag but more-to-do", {}, {{1, 0xFFFF & ~kSignalMoreToDo}}, {}, 4, 1},
+      {"every other flag but more-to-do", {}, {{1, 0xFFFF & ~kMoreToDo}}, {}, 4, 1},
       {"more-to-do among other flags", {}, {{1, 0xFFFF}}, {}, 10, 3},
       {"uneven batches, one of them empty", {{1, 1}, {2, 5}, {3, 0}}, {}, {}, 10, 4},
-      {"more claimed after the last entry", {{1, 10}}, {{1, kSignalMoreToDo}}, {}, 10, 2},
+      {"more claimed after the last entry", {{1, 10}}, {{1, kMoreToDo}}, {}, 10, 2},
       {"memory holding no entry is freed all the same", {}, {}, {1, 3}, 10, 5},
   };
   for (const Case& c : cases) {
@@ -215,7 +217,7 @@ TEST_F(CensusTest, FailuresAreReportedAndEverythingIsReleased) {
        "0x0109 ", 0, 1},
       {"second read fails after the first batch",
        [](FakeNotes& f) {
-         f.readFaults[2] = {0x0109, false, kSignalMoreToDo};
+         f.readFaults[2] = {0x0109, false, kMoreToDo};
        },
        false, 4, "0x0109 ", 2, 1},
       {"failed read still hands back a batch",
@@ -225,7 +227,7 @@ TEST_F(CensusTest, FailuresAreReportedAndEverythingIsReleased) {
        false, 8, "0x0109 ", 2, 1},
       {"library keeps failing with more to do",
        [](FakeNotes& f) {
-         f.readFaults[1] = {0x0109, false, kSignalMoreToDo};
+         f.readFaults[1] = {0x0109, false, kMoreToDo};
          f.readFaultsRepeat = true;
        },
        false, 0, "0x0109 ", 1, 1},

@@ -12,6 +12,16 @@ constexpr NoteId kViewNoteId = 0x11A;
 // The sizes the tool gives for item texts, names and status texts.
 constexpr std::uint16_t kTextSize = 260;
 constexpr std::uint16_t kStatusTextSize = 512;
+// The values the library gives meaning to, written here from the library's
+// contract rather than taken from the tool, so that a wrong constant in the
+// tool cannot agree with itself.
+constexpr std::uint16_t kClassView = 0x0008;
+constexpr std::uint16_t kOpenSummary = 0x0001;
+constexpr std::uint16_t kNextEntry = 0x0001;
+constexpr std::uint32_t kAllThatFit = 0xFFFFFFFF;
+constexpr std::uint32_t kMaskNoteIds = 0x00000001;
+constexpr std::uint16_t kMoreToDo = 0x0020;
+constexpr NotesStatus kHighestStringNumber = 0x3FFF;
 // Reads past which a census can only be looping without end.
 constexpr int kRunawayReads = 100000;
 
@@ -59,8 +69,11 @@ NotesStatus FakeNSFDbOpen(const char* path, DbHandle* database) {
          "a path other than names.nsf");
   Expect(database != nullptr, "NSFDbOpen", "no database output");
   if (active->dbOpenStatus != 0) return active->dbOpenStatus;
-  *database = active->nextHandle++;
-  active->databases.insert(*database);
+  // The handle is kept as given out, so a caller that cuts it short no
+  // longer names it.
+  const std::uint64_t handle = active->nextHandle++;
+  *database = handle;
+  active->databases.insert(handle);
   return 0;
 }
 
@@ -92,7 +105,7 @@ NotesBool FakeOSGetEnvironmentString(const char* name, char* text, std::uint16_t
 std::uint16_t FakeOSLoadString(void* module, NotesStatus number, char* text, std::uint16_t size) {
   Count("OSLoadString");
   Expect(module == nullptr, "OSLoadString", "a module other than 0");
-  Expect(number <= kNotesStatusTextMask, "OSLoadString", "a string number above 0x3FFF");
+  Expect(number <= kHighestStringNumber, "OSLoadString", "a string number above 0x3FFF");
   Expect(text != nullptr && size == kStatusTextSize, "OSLoadString", "not a 512-byte buffer");
   char code[16];
   std::snprintf(code, sizeof code, "0x%04X ", static_cast<unsigned>(number));
@@ -163,14 +176,15 @@ NotesStatus FakeNSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t flag
                             NoteHandle* note) {
   Count("NSFNoteOpen");
   if (active->databases.count(database) == 0) Misuse("NSFNoteOpen on unknown database");
-  Expect(flags == kNoteOpenSummary, "NSFNoteOpen", "flags other than summary items only");
+  Expect(flags == kOpenSummary, "NSFNoteOpen", "flags other than summary items only");
   Expect(note != nullptr, "NSFNoteOpen", "no note output");
   if (active->beforeNoteOpen) active->beforeNoteOpen(noteId);
   active->opened.push_back(noteId);
   const FakeNote* candidate = active->Find(noteId);
   if (candidate == nullptr || !candidate->openable || note == nullptr) return 0x0105;
-  *note = active->nextHandle++;
-  active->notes[*note] = candidate;
+  const std::uint64_t handle = active->nextHandle++;
+  *note = handle;
+  active->notes[handle] = candidate;
   return 0;
 }
 
@@ -211,10 +225,10 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
                                std::uint32_t* returned, std::uint16_t* signalFlags) {
   int call = ++active->calls["NIFReadEntries"];
   if (active->collections.count(collection) == 0) Misuse("NIFReadEntries of unknown collection");
-  Expect(skipNavigator == kNavigateNext && skipCount == 1 && returnNavigator == kNavigateNext,
+  Expect(skipNavigator == kNextEntry && skipCount == 1 && returnNavigator == kNextEntry,
          "NIFReadEntries", "not one step to the next entry");
-  Expect(returnCount == kReadAllThatFit, "NIFReadEntries", "a return count other than all");
-  Expect(returnMask == kReadMaskNoteId, "NIFReadEntries", "a mask other than NoteIds only");
+  Expect(returnCount == kAllThatFit, "NIFReadEntries", "a return count other than all");
+  Expect(returnMask == kMaskNoteIds, "NIFReadEntries", "a mask other than NoteIds only");
   Expect(skipped == nullptr, "NIFReadEntries", "a skipped-count output given");
   if (position == nullptr || buffer == nullptr || bufferLength == nullptr || returned == nullptr ||
       signalFlags == nullptr) {
@@ -254,20 +268,22 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
     std::size_t begin = active->readPosition;
     std::size_t end = std::min<std::size_t>(active->view.size(), begin + batchSize);
     if (active->emptyMemoryReads.count(call) != 0) {
-      *buffer = active->nextHandle++;
+      const std::uint64_t handle = active->nextHandle++;
+      *buffer = handle;
       *bufferLength = 0;
-      active->memory[*buffer] = FakeNotes::Batch{};
+      active->memory[handle] = FakeNotes::Batch{};
     } else if (end > begin) {
       FakeNotes::Batch batch;
       for (std::size_t i = begin; i < end; ++i) batch.ids.push_back(active->view[i].id);
-      *buffer = active->nextHandle++;
+      const std::uint64_t handle = active->nextHandle++;
+      *buffer = handle;
       *returned = static_cast<std::uint32_t>(batch.ids.size());
-      *bufferLength = static_cast<std::uint16_t>(batch.ids.size() * sizeof(NoteId));
-      active->memory[*buffer] = std::move(batch);
+      *bufferLength = static_cast<std::uint16_t>(batch.ids.size() * sizeof(std::uint32_t));
+      active->memory[handle] = std::move(batch);
       active->readPosition = end;
       position->Tumbler[0] = static_cast<std::uint32_t>(end);
     }
-    *signalFlags = active->readPosition < active->view.size() ? kSignalMoreToDo : 0;
+    *signalFlags = active->readPosition < active->view.size() ? kMoreToDo : 0;
     auto scriptedFlags = active->readFlags.find(call);
     if (scriptedFlags != active->readFlags.end()) *signalFlags = scriptedFlags->second;
   }
@@ -283,7 +299,7 @@ NotesStatus FakeNIFFindDesignNoteExt(DbHandle database, const char* name, std::u
   if (active->databases.count(database) == 0) Misuse("NIFFindDesignNoteExt on unknown database");
   Expect(name != nullptr && std::strcmp(name, "Mail Users") == 0, "NIFFindDesignNoteExt",
          "a view other than Mail Users");
-  Expect(noteClass == kNoteClassView, "NIFFindDesignNoteExt", "a class other than views");
+  Expect(noteClass == kClassView, "NIFFindDesignNoteExt", "a class other than views");
   Expect(pattern != nullptr && std::strcmp(pattern, "-G40n^") == 0, "NIFFindDesignNoteExt",
          "a pattern other than that of views");
   Expect(options == 0, "NIFFindDesignNoteExt", "options other than 0");

@@ -78,16 +78,18 @@ struct FakeNotes {
 
   // State behind the handles.
   std::uint64_t nextHandle = 0x5A00000000000001;
-  std::set<DbHandle> databases;
+  // Handles as given out: 64 bits each, NoteIds of 32 bits, whatever widths
+  // the tool's own types have.
+  std::set<std::uint64_t> databases;
   std::set<CollectionHandle> collections;
-  std::map<NoteHandle, const FakeNote*> notes;
+  std::map<std::uint64_t, const FakeNote*> notes;
   std::map<NoteId, std::size_t> index;  // NoteId -> position in the view
   const FakeNote* Find(NoteId id);
   struct Batch {
-    std::vector<NoteId> ids;
+    std::vector<std::uint32_t> ids;
     int locks = 0;
   };
-  std::map<MemHandle, Batch> memory;
+  std::map<std::uint64_t, Batch> memory;
   std::size_t readPosition = 0;  // entries returned so far
   bool readFailed = false;       // the last NIFReadEntries failed
 };
