@@ -21,7 +21,7 @@
 #include <new>
 
 #include "Census.h"
-#include "Exports.h"
+#include "StandInBinding.h"
 
 namespace {
 
@@ -48,16 +48,15 @@ bool loaded = false;
 // NSFDbOpen as the census sees it: the stand-in's, then the peak starts again
 // from what is in use.
 NotesStatus OpenAndResetPeak(const char* path, DbHandle* database) {
-  const NotesStatus status = NSFDbOpen(path, database);
+  const NotesStatus status = ::NSFDbOpen(path, database);
   inUseAfterLoad = peak = inUse;
   loaded = status == 0;
   return status;
 }
 
-void BindStandIn() {
-#define BIND_STANDIN_ENTRY_POINT(result, name, parameters) NotesApi.name = &::name;
-  NOTES_ENTRY_POINTS(BIND_STANDIN_ENTRY_POINT)
-#undef BIND_STANDIN_ENTRY_POINT
+// The stand-in in the tool's table, with NSFDbOpen wrapped.
+void BindStandInMeasured() {
+  BindStandIn(NotesApi);
   NotesApi.NSFDbOpen = OpenAndResetPeak;
 }
 
@@ -76,9 +75,10 @@ std::uint32_t WalkCalls() {
   std::uint16_t signalFlags = 0;
   do {
     MemHandle buffer = 0;
+    std::uint16_t length = 0;
     std::uint32_t returned = 0;
     NotesApi.NIFReadEntries(collection, &position, kNavigateNext, 1, kNavigateNext, kReadAllThatFit,
-                            kReadMaskNoteId, &buffer, nullptr, nullptr, &returned, &signalFlags);
+                            kReadMaskNoteId, &buffer, &length, nullptr, &returned, &signalFlags);
     if (buffer == 0) break;
     const NoteId* noteIds = static_cast<const NoteId*>(NotesApi.OSLockObject(buffer));
     for (std::uint32_t i = 0; i < returned; ++i) {
@@ -122,8 +122,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "census_memory: cannot enter %s\n", argv[2]);
     return 1;
   }
-  BindStandIn();
-  if (NotesInitExtended(0, nullptr) != 0) {
+  BindStandInMeasured();
+  if (NotesApi.NotesInitExtended(argc, argv) != 0) {
     std::fputs("census_memory: the stand-in did not start\n", stderr);
     return 1;
   }
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     result = WalkCalls();
   }
   const std::size_t walkPeak = peak - inUseAfterLoad;
-  NotesTerm();
+  NotesApi.NotesTerm();
   if (!ok || !loaded) {
     std::fputs("census_memory: the walk failed\n", stderr);
     return 1;

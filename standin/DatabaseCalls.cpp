@@ -2,27 +2,26 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CallLog.h"
 #include "Exports.h"
 #include "Session.h"
 #include "Status.h"
 
 using namespace standin;
 
-namespace {
-// The design-note pattern that selects views.
-constexpr const char* kViewPattern = "-G40n^";
-}  // namespace
-
-extern "C" NotesStatus NSFDbOpen(const char* path, DbHandle* database) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+extern "C" Status NSFDbOpen(const char* path, DbHandle* database) {
+  LogCall("NSFDbOpen");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kNSFDbOpen);
     if (database != nullptr) *database = 0;
     if (!session.initialized()) return kStatusNotInitialized;
+    session.ExpectNull(false, path, "NSFDbOpen", "path");
+    session.ExpectNull(false, database, "NSFDbOpen", "database output");
     if (path == nullptr || database == nullptr) return kStatusInvalidArgument;
     if (fault != nullptr) return fault->status;
     std::shared_ptr<const Directory> directory;
-    const NotesStatus status = Directory::Load(session.dataDirectory / path, path, directory);
+    const Status status = Directory::Load(session.dataDirectory / path, path, directory);
     if (status != 0) return status;
     *database = session.NewHandle(HandleKind::kDatabase);
     session.databases[*database] = {path, std::move(directory)};
@@ -32,8 +31,9 @@ extern "C" NotesStatus NSFDbOpen(const char* path, DbHandle* database) {
 
 // A failing close still releases the database: the call failed, but the
 // object is gone, so a fault here leaves no leak behind.
-extern "C" NotesStatus NSFDbClose(DbHandle database) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+extern "C" Status NSFDbClose(DbHandle database) {
+  LogCall("NSFDbClose");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kNSFDbClose);
     if (session.Find(session.databases, database, "NSFDbClose") == nullptr) {
@@ -44,21 +44,31 @@ extern "C" NotesStatus NSFDbClose(DbHandle database) {
   });
 }
 
-extern "C" NotesStatus NIFFindDesignNoteExt(DbHandle database, const char* name,
-                                            std::uint16_t noteClass, const char* flagsPattern,
-                                            NoteId* noteId, std::uint32_t /*options*/) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+// Only views are served: another class or pattern is 0x0108. Options other
+// than 0 are recorded and otherwise ignored.
+extern "C" Status NIFFindDesignNoteExt(DbHandle database, const char* name, std::uint16_t noteClass,
+                                       const char* flagsPattern, NoteId* noteId,
+                                       std::uint32_t options) {
+  LogCall("NIFFindDesignNoteExt");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kNIFFindDesignNoteExt);
+    const char* call = "NIFFindDesignNoteExt";
+    session.ExpectNull(false, name, call, "name");
+    session.ExpectNumber(noteClass == kViewNoteClass, call, "note class", noteClass, 4, "0x0008");
+    const bool viewPattern =
+        flagsPattern != nullptr && std::strcmp(flagsPattern, kViewPattern) == 0;
+    if (!viewPattern) {
+      session.Expect(false, call, "flags pattern",
+                     flagsPattern != nullptr ? "\"" + std::string(flagsPattern) + "\"" : "null",
+                     "\"-G40n^\"");
+    }
+    session.ExpectNull(false, noteId, call, "NoteId output");
+    session.ExpectNumber(options == kDesignOptions, call, "options", options, 8, "0x00000000");
     if (noteId != nullptr) *noteId = 0;
-    OpenDatabase* open = session.Find(session.databases, database, "NIFFindDesignNoteExt");
+    OpenDatabase* open = session.Find(session.databases, database, call);
     if (open == nullptr) return kStatusInvalidHandle;
-    if (name == nullptr || noteId == nullptr || noteClass != kNoteClassView ||
-        flagsPattern == nullptr || std::strcmp(flagsPattern, kViewPattern) != 0) {
-      session.Misuse("NIFFindDesignNoteExt of class " + Hex(noteClass, 4) + " pattern \"" +
-                     (flagsPattern != nullptr ? flagsPattern : "(null)") + "\"" +
-                     (name != nullptr && noteId != nullptr ? "" : " without a name or output") +
-                     "; only views (class 0x0008, pattern \"-G40n^\") are served");
+    if (name == nullptr || noteId == nullptr || noteClass != kViewNoteClass || !viewPattern) {
       return kStatusInvalidArgument;
     }
     if (fault != nullptr) return fault->status;
@@ -69,21 +79,39 @@ extern "C" NotesStatus NIFFindDesignNoteExt(DbHandle database, const char* name,
   });
 }
 
-extern "C" NotesStatus NIFOpenCollection(DbHandle viewDatabase, DbHandle dataDatabase,
-                                         NoteId viewNoteId, std::uint16_t /*flags*/,
-                                         UnreadList /*unreadList*/, CollectionHandle* collection,
-                                         NoteHandle* viewNote, void* /*viewUnid*/,
-                                         MemHandle* collapsedList, MemHandle* selectedList) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+// The view is looked up in the view database. The four optional outputs are
+// set to 0 when given (the view UNID is never written), and recorded: the
+// tool asks for none of them.
+extern "C" Status NIFOpenCollection(DbHandle viewDatabase, DbHandle dataDatabase, NoteId viewNoteId,
+                                    std::uint16_t flags, UnreadList unreadList,
+                                    CollectionHandle* collection, NoteHandle* viewNote,
+                                    void* viewUnid, MemHandle* collapsedList,
+                                    MemHandle* selectedList) {
+  LogCall("NIFOpenCollection");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kNIFOpenCollection);
+    const char* call = "NIFOpenCollection";
+    if (dataDatabase != viewDatabase) {
+      session.Expect(
+          false, call, "data database",
+          Hex(dataDatabase, 16) + " other than the view database " + Hex(viewDatabase, 16),
+          "the view database");
+    }
+    session.ExpectNumber(flags == kCollectionFlags, call, "flags", flags, 4, "0x0000");
+    session.ExpectNumber(unreadList == kNoUnreadList, call, "unread list", unreadList, 16,
+                         "0x0000000000000000");
+    session.ExpectNull(false, collection, call, "collection output");
+    session.ExpectNull(true, viewNote, call, "view note output");
+    session.ExpectNull(true, viewUnid, call, "view UNID output");
+    session.ExpectNull(true, collapsedList, call, "collapsed list output");
+    session.ExpectNull(true, selectedList, call, "selected list output");
     for (std::uint64_t* output : {viewNote, collapsedList, selectedList}) {
       if (output != nullptr) *output = 0;
     }
     if (collection != nullptr) *collection = 0;
-    OpenDatabase* open = session.Find(session.databases, viewDatabase, "NIFOpenCollection");
-    if (open == nullptr ||
-        session.Find(session.databases, dataDatabase, "NIFOpenCollection") == nullptr) {
+    OpenDatabase* open = session.Find(session.databases, viewDatabase, call);
+    if (open == nullptr || session.Find(session.databases, dataDatabase, call) == nullptr) {
       return kStatusInvalidHandle;
     }
     if (collection == nullptr) return kStatusInvalidArgument;
@@ -99,8 +127,9 @@ extern "C" NotesStatus NIFOpenCollection(DbHandle viewDatabase, DbHandle dataDat
 }
 
 // Like NSFDbClose, a failing close still releases the collection.
-extern "C" NotesStatus NIFCloseCollection(CollectionHandle collection) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+extern "C" Status NIFCloseCollection(CollectionHandle collection) {
+  LogCall("NIFCloseCollection");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kNIFCloseCollection);
     if (session.Find(session.collections, collection, "NIFCloseCollection") == nullptr) {
@@ -114,15 +143,32 @@ extern "C" NotesStatus NIFCloseCollection(CollectionHandle collection) {
 // Serves NoteIds as a server does: Tumbler[0] is the 1-based index of the last
 // entry read (0 = before the first). The skip moves skipCount entries forward
 // from there, and the entries from that one on are returned.
-extern "C" NotesStatus NIFReadEntries(CollectionHandle collection, CollectionPosition* position,
-                                      std::uint16_t skipNavigator, std::uint32_t skipCount,
-                                      std::uint16_t returnNavigator, std::uint32_t returnCount,
-                                      std::uint32_t returnMask, MemHandle* buffer,
-                                      std::uint16_t* bufferLength, std::uint32_t* skipped,
-                                      std::uint32_t* returned, std::uint16_t* signalFlags) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+extern "C" Status NIFReadEntries(CollectionHandle collection, ReadPosition* position,
+                                 std::uint16_t skipNavigator, std::uint32_t skipCount,
+                                 std::uint16_t returnNavigator, std::uint32_t returnCount,
+                                 std::uint32_t returnMask, MemHandle* buffer,
+                                 std::uint16_t* bufferLength, std::uint32_t* skipped,
+                                 std::uint32_t* returned, std::uint16_t* signalFlags) {
+  LogCall("NIFReadEntries");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kNIFReadEntries);
+    const char* call = "NIFReadEntries";
+    session.ExpectNull(false, position, call, "position");
+    session.ExpectNumber(skipNavigator == kNextNavigator, call, "skip navigator", skipNavigator, 4,
+                         "0x0001");
+    session.ExpectNumber(skipCount == kSkipOne, call, "skip count", skipCount, 0, "1");
+    session.ExpectNumber(returnNavigator == kNextNavigator, call, "return navigator",
+                         returnNavigator, 4, "0x0001");
+    session.ExpectNumber(returnCount == kAllThatFit, call, "return count", returnCount, 8,
+                         "0xFFFFFFFF");
+    session.ExpectNumber(returnMask == kNoteIdMask, call, "return mask", returnMask, 8,
+                         "0x00000001");
+    session.ExpectNull(false, buffer, call, "memory output");
+    session.ExpectNull(false, bufferLength, call, "length output");
+    session.ExpectNull(true, skipped, call, "skipped-count output");
+    session.ExpectNull(false, returned, call, "returned-count output");
+    session.ExpectNull(false, signalFlags, call, "signal-flags output");
     if (buffer != nullptr) *buffer = 0;
     for (std::uint16_t* output : {bufferLength, signalFlags}) {
       if (output != nullptr) *output = 0;
@@ -130,14 +176,10 @@ extern "C" NotesStatus NIFReadEntries(CollectionHandle collection, CollectionPos
     for (std::uint32_t* output : {skipped, returned}) {
       if (output != nullptr) *output = 0;
     }
-    OpenCollection* open = session.Find(session.collections, collection, "NIFReadEntries");
+    OpenCollection* open = session.Find(session.collections, collection, call);
     if (open == nullptr) return kStatusInvalidHandle;
-    if (position == nullptr || skipNavigator != kNavigateNext || returnNavigator != kNavigateNext ||
-        returnMask != kReadMaskNoteId) {
-      session.Misuse("NIFReadEntries with skip navigator " + Hex(skipNavigator, 4) +
-                     ", return navigator " + Hex(returnNavigator, 4) + ", mask " +
-                     Hex(returnMask, 8) + (position == nullptr ? ", no position" : "") +
-                     "; only navigator 0x0001 and mask 0x00000001 are served");
+    if (position == nullptr || skipNavigator != kNextNavigator ||
+        returnNavigator != kNextNavigator || returnMask != kNoteIdMask) {
       return kStatusInvalidArgument;
     }
     if (fault != nullptr && !fault->memory) {
@@ -145,7 +187,7 @@ extern "C" NotesStatus NIFReadEntries(CollectionHandle collection, CollectionPos
       return fault->status;
     }
     const std::uint64_t total = open->view->noteCount;
-    const std::uint64_t last = position->Tumbler[0];
+    const std::uint64_t last = position->tumbler[0];
     const std::uint64_t first = last + skipCount;  // the first entry returned
     if (skipped != nullptr)
       *skipped = static_cast<std::uint32_t>(
@@ -165,12 +207,12 @@ extern "C" NotesStatus NIFReadEntries(CollectionHandle collection, CollectionPos
         session.memory[handle] = std::move(block);
         *buffer = handle;
       }
-      position->Level = 0;
-      position->Tumbler[0] = static_cast<std::uint32_t>(first + count - 1);
+      position->level = 0;
+      position->tumbler[0] = static_cast<std::uint32_t>(first + count - 1);
       if (bufferLength != nullptr)
         *bufferLength = static_cast<std::uint16_t>(count * sizeof(NoteId));
       if (returned != nullptr) *returned = static_cast<std::uint32_t>(count);
-      if (signalFlags != nullptr && first + count - 1 < total) *signalFlags = kSignalMoreToDo;
+      if (signalFlags != nullptr && first + count - 1 < total) *signalFlags = kMoreToDo;
     }
     if (fault != nullptr) {
       if (signalFlags != nullptr) *signalFlags = fault->flags;

@@ -30,8 +30,8 @@ std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\
 
 }  // namespace
 
-NotesStatus Directory::Load(const std::filesystem::path& file, std::string_view shownName,
-                            std::shared_ptr<const Directory>& directory) {
+Status Directory::Load(const std::filesystem::path& file, std::string_view shownName,
+                       std::shared_ptr<const Directory>& directory) {
   auto loaded = std::make_shared<Directory>();
   if (!ReadWholeFile(file, loaded->text_)) return kStatusNoFile;
   // Items hold 32-bit offsets into the buffer.

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "NotesApi.h"
+#include "LibraryTypes.h"
 
 namespace standin {
 
@@ -44,8 +44,8 @@ class Directory {
  public:
   // Reads and parses `file`. Returns 0, kStatusNoFile, kStatusMalformed (with
   // the text naming `shownName` and the line) or kStatusNoMemory.
-  static NotesStatus Load(const std::filesystem::path& file, std::string_view shownName,
-                          std::shared_ptr<const Directory>& directory);
+  static Status Load(const std::filesystem::path& file, std::string_view shownName,
+                     std::shared_ptr<const Directory>& directory);
 
   const View* FindView(std::string_view name) const;  // case-insensitive
   const View* FindView(NoteId id) const;

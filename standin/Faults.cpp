@@ -27,7 +27,7 @@ bool ApplyToken(FaultPoint point, std::string_view token, Fault& fault, bool& ca
     return false;
   }
   if (key == "status" && hasValue && point != FaultPoint::kOSLockObject) {
-    fault.status = static_cast<NotesStatus>(number);
+    fault.status = static_cast<Status>(number);
     return number != 0 && number <= 0xFFFF;
   }
   if (key == "call" && hasValue) {

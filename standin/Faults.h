@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "NotesApi.h"
+#include "LibraryTypes.h"
 
 namespace standin {
 
@@ -27,7 +27,7 @@ enum class FaultPoint {
 
 struct Fault {
   bool armed = false;
-  NotesStatus status = 0x0109;  // Server not responding
+  Status status = 0x0109;  // Server not responding
   std::uint32_t call = 1;
   bool repeat = false;
   bool byCall = true;         // false when only note= tokens were given

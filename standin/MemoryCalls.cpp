@@ -1,4 +1,5 @@
 // The memory handles NIFReadEntries gives out: lock, unlock and free.
+#include "CallLog.h"
 #include "Exports.h"
 #include "Session.h"
 #include "Status.h"
@@ -6,6 +7,7 @@
 using namespace standin;
 
 extern "C" void* OSLockObject(MemHandle memory) {
+  LogCall("OSLockObject");
   return Guarded<void*>(nullptr, [&]() -> void* {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kOSLockObject);
@@ -16,8 +18,9 @@ extern "C" void* OSLockObject(MemHandle memory) {
   });
 }
 
-extern "C" NotesBool OSUnlockObject(MemHandle memory) {
-  return Guarded<NotesBool>(0, [&] {
+extern "C" Bool OSUnlockObject(MemHandle memory) {
+  LogCall("OSUnlockObject");
+  return Guarded<Bool>(0, [&] {
     Session& session = TheSession();
     Memory* block = session.Find(session.memory, memory, "OSUnlockObject");
     if (block == nullptr) return 0;
@@ -30,8 +33,9 @@ extern "C" NotesBool OSUnlockObject(MemHandle memory) {
   });
 }
 
-extern "C" NotesStatus OSMemFree(MemHandle memory) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+extern "C" Status OSMemFree(MemHandle memory) {
+  LogCall("OSMemFree");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     Memory* block = session.Find(session.memory, memory, "OSMemFree");
     if (block == nullptr) return kStatusInvalidHandle;

@@ -1,6 +1,9 @@
 // Notes and their text items.
+#include <cstring>
+#include <string>
 #include <string_view>
 
+#include "CallLog.h"
 #include "Exports.h"
 #include "Session.h"
 #include "Status.h"
@@ -12,11 +15,15 @@ namespace {
 constexpr std::uint16_t kItemTypeText = 0x0500;
 }  // namespace
 
-extern "C" NotesStatus NSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t /*flags*/,
-                                   NoteHandle* note) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+// Any open flags are served: every item of a stand-in note is a summary item.
+extern "C" Status NSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t flags,
+                              NoteHandle* note) {
+  LogCall("NSFNoteOpen");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     const Fault* fault = session.faults.Call(FaultPoint::kNSFNoteOpen, noteId);
+    session.ExpectNumber(flags == kSummaryOnly, "NSFNoteOpen", "flags", flags, 4, "0x0001");
+    session.ExpectNull(false, note, "NSFNoteOpen", "note output");
     if (note != nullptr) *note = 0;
     OpenDatabase* open = session.Find(session.databases, database, "NSFNoteOpen");
     if (open == nullptr) return kStatusInvalidHandle;
@@ -30,8 +37,9 @@ extern "C" NotesStatus NSFNoteOpen(DbHandle database, NoteId noteId, std::uint16
   });
 }
 
-extern "C" NotesStatus NSFNoteClose(NoteHandle note) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+extern "C" Status NSFNoteClose(NoteHandle note) {
+  LogCall("NSFNoteClose");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
     if (session.Find(session.notes, note, "NSFNoteClose") == nullptr) return kStatusInvalidHandle;
     session.notes.erase(note);
@@ -41,22 +49,41 @@ extern "C" NotesStatus NSFNoteClose(NoteHandle note) {
 
 extern "C" std::uint16_t NSFItemGetText(NoteHandle note, const char* itemName, char* text,
                                         std::uint16_t size) {
+  LogCall("NSFItemGetText");
   return Guarded<std::uint16_t>(0, [&]() -> std::uint16_t {
     Session& session = TheSession();
+    const char* call = "NSFItemGetText";
+    session.ExpectNull(false, itemName, call, "item name");
+    session.ExpectNull(false, text, call, "text buffer");
+    session.ExpectNumber(size == kItemTextSize, call, "size", size, 0, "260");
     CopyText("", text, size);
-    OpenNote* open = session.Find(session.notes, note, "NSFItemGetText");
+    OpenNote* open = session.Find(session.notes, note, call);
     if (open == nullptr || itemName == nullptr) return 0;
     const Item* item = open->directory->FindItem(*open->note, itemName);
-    return item != nullptr ? CopyText(open->directory->Value(*item), text, size) : 0;
+    return item != nullptr ? session.WriteText(open->directory->Value(*item), text, size) : 0;
   });
 }
 
-extern "C" NotesStatus NSFItemInfo(NoteHandle note, const char* itemName, std::uint16_t nameLength,
-                                   void* /*itemBlock*/, std::uint16_t* dataType,
-                                   void* /*valueBlock*/, std::uint32_t* valueLength) {
-  return Guarded<NotesStatus>(kStatusNoMemory, [&]() -> NotesStatus {
+// The name's first nameLength bytes are looked up. Of the optional outputs
+// only the data type and the value length are written; the tool asks for
+// none of the four.
+extern "C" Status NSFItemInfo(NoteHandle note, const char* itemName, std::uint16_t nameLength,
+                              void* itemBlock, std::uint16_t* dataType, void* valueBlock,
+                              std::uint32_t* valueLength) {
+  LogCall("NSFItemInfo");
+  return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
-    OpenNote* open = session.Find(session.notes, note, "NSFItemInfo");
+    const char* call = "NSFItemInfo";
+    session.ExpectNull(false, itemName, call, "item name");
+    if (itemName != nullptr && nameLength != std::strlen(itemName)) {
+      session.Expect(false, call, "name length", std::to_string(nameLength),
+                     ("the name's length " + std::to_string(std::strlen(itemName))).c_str());
+    }
+    session.ExpectNull(true, itemBlock, call, "item block output");
+    session.ExpectNull(true, dataType, call, "data type output");
+    session.ExpectNull(true, valueBlock, call, "value block output");
+    session.ExpectNull(true, valueLength, call, "value length output");
+    OpenNote* open = session.Find(session.notes, note, call);
     if (open == nullptr) return kStatusInvalidHandle;
     if (itemName == nullptr && nameLength != 0) return kStatusInvalidArgument;
     const std::string_view name = nameLength != 0 ? std::string_view(itemName, nameLength) : "";

@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "Ini.h"
@@ -16,6 +17,7 @@ namespace {
 constexpr std::uint64_t kHandleTag = 0x5A00000000000000;
 constexpr std::size_t kListedMisuses = 1000;
 constexpr std::string_view kFaultPrefix = "standinfault_";
+constexpr std::string_view kStatusTextPrefix = "standinstatustext_";
 
 Session theSession;
 
@@ -31,7 +33,7 @@ Session::~Session() {
   }
 }
 
-NotesStatus Session::Init() {
+Status Session::Init() {
   if (initialized_) {
     const Fault* fault = faults.Call(FaultPoint::kNotesInitExtended);
     return fault != nullptr ? fault->status : 0;
@@ -39,7 +41,7 @@ NotesStatus Session::Init() {
   Reset();
   std::error_code error;
   const fs::path workingDirectory = fs::current_path(error);
-  NotesStatus status = error ? kStatusNoIni : Configure(workingDirectory);
+  Status status = error ? kStatusNoIni : Configure(workingDirectory);
   const Fault* fault = faults.Call(FaultPoint::kNotesInitExtended);
   if (status == 0 && fault != nullptr) status = fault->status;
   if (status == 0 && !reportPath_.empty() &&
@@ -54,7 +56,7 @@ NotesStatus Session::Init() {
   return 0;
 }
 
-NotesStatus Session::Configure(const fs::path& workingDirectory) {
+Status Session::Configure(const fs::path& workingDirectory) {
   std::string text;
   if (!ReadWholeFile(workingDirectory / "notes.ini", text)) return kStatusNoIni;
   dataDirectory = workingDirectory;
@@ -71,6 +73,19 @@ NotesStatus Session::Configure(const fs::path& workingDirectory) {
         return kStatusInvalidArgument;
       }
       batchSize = static_cast<std::uint32_t>(size);
+    } else if (key == "standinunterminatedtexts") {
+      const std::string_view value = TrimBlanks(entry.value);
+      if (value != "0" && value != "1") return kStatusInvalidArgument;
+      unterminatedTexts = value == "1";
+    } else if (key.compare(0, kStatusTextPrefix.size(), kStatusTextPrefix) == 0) {
+      // The code is a string number as OSLoadString receives it: 1..0x3fff.
+      std::uint64_t code = 0;
+      if (!ParseNumber(std::string_view(entry.key).substr(kStatusTextPrefix.size()),
+                       kStatusTextMask, code) ||
+          code == 0) {
+        return kStatusInvalidArgument;
+      }
+      statusTexts_[static_cast<Status>(code)] = entry.value;
     } else if (key.compare(0, kFaultPrefix.size(), kFaultPrefix) == 0) {
       const std::string_view entryPoint = std::string_view(entry.key).substr(kFaultPrefix.size());
       if (!faults.Configure(entryPoint, entry.value)) return kStatusInvalidArgument;
@@ -95,6 +110,8 @@ void Session::Reset() {
   unlistedMisuses_ = 0;
   dataDirectory.clear();
   batchSize = kMaxBatch;
+  unterminatedTexts = false;
+  statusTexts_.clear();
   faults = Faults();
   databases.clear();
   collections.clear();
@@ -113,6 +130,37 @@ void Session::Misuse(const std::string& what) {
   } else {
     ++unlistedMisuses_;
   }
+}
+
+void Session::Expect(bool asPassed, const char* call, const char* argument,
+                     const std::string& given, const char* expected) {
+  if (asPassed) return;
+  Misuse(std::string(call) + " with " + argument + " " + given + "; the tool passes " + expected);
+}
+
+void Session::ExpectNumber(bool asPassed, const char* call, const char* argument,
+                           std::uint64_t given, int hexDigits, const char* expected) {
+  if (asPassed) return;
+  Expect(false, call, argument, hexDigits != 0 ? Hex(given, hexDigits) : std::to_string(given),
+         expected);
+}
+
+void Session::ExpectNull(bool null, const void* pointer, const char* call, const char* argument) {
+  if ((pointer == nullptr) == null) return;
+  Expect(false, call, argument, null ? "non-null" : "null", null ? "null" : "non-null");
+}
+
+std::string Session::TextOf(Status code) const {
+  const auto found = statusTexts_.find(code);
+  return found != statusTexts_.end() ? found->second : StatusText(code);
+}
+
+std::uint16_t Session::WriteText(std::string_view text, char* out, std::uint16_t size) const {
+  if (unterminatedTexts && out != nullptr && text.size() >= size) {
+    std::memcpy(out, text.data(), size);
+    return size;
+  }
+  return CopyText(text, out, size);
 }
 
 std::uint64_t Session::NewHandle(HandleKind kind) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -44,7 +45,7 @@ class Session {
  public:
   ~Session();  // writes the report when the process ends without NotesTerm
 
-  NotesStatus Init();
+  Status Init();
   void Term();
   bool initialized() const { return initialized_; }
 
@@ -63,11 +64,33 @@ class Session {
   }
 
   void Misuse(const std::string& what);
+  // Records a misuse of `call` when `asPassed` is false: its `argument` was
+  // `given`, where the tool passes `expected`. One line per argument.
+  void Expect(bool asPassed, const char* call, const char* argument, const std::string& given,
+              const char* expected);
+  // The same with a number, shown in hexadecimal with `hexDigits` digits, or
+  // in decimal when `hexDigits` is 0. Nothing is formatted when it is right.
+  void ExpectNumber(bool asPassed, const char* call, const char* argument, std::uint64_t given,
+                    int hexDigits, const char* expected);
+  // The same for an argument that the tool always passes as null (`null`
+  // true) or never passes as null (`null` false).
+  void ExpectNull(bool null, const void* pointer, const char* call, const char* argument);
+  const std::vector<std::string>& misuses() const { return misuses_; }
+
+  // The text OSLoadString gives for `code`: a StandInStatusText_ key's, or
+  // the stand-in's own.
+  std::string TextOf(Status code) const;
+  // Writes `text` into `out` as NSFItemGetText, OSGetEnvironmentString and
+  // OSLoadString do: cut to size-1 bytes and terminated, or with
+  // StandInUnterminatedTexts=1 a text that does not fit fills all `size`
+  // bytes without a terminator. Returns the bytes written, the zero excluded.
+  std::uint16_t WriteText(std::string_view text, char* out, std::uint16_t size) const;
   std::uint64_t NewHandle(HandleKind kind);
   CollectionHandle NewCollectionHandle();  // 0 when all are in use
 
   std::filesystem::path dataDirectory;
   std::uint32_t batchSize = kMaxBatch;
+  bool unterminatedTexts = false;
   Faults faults;
   std::unordered_map<DbHandle, OpenDatabase> databases;
   std::unordered_map<CollectionHandle, OpenCollection> collections;
@@ -75,12 +98,13 @@ class Session {
   std::unordered_map<MemHandle, Memory> memory;
 
  private:
-  NotesStatus Configure(const std::filesystem::path& workingDirectory);
+  Status Configure(const std::filesystem::path& workingDirectory);
   void WriteReport(bool termCalled) const;
   void Reset();
 
   bool initialized_ = false;
   std::unordered_map<std::string, std::string> environment_;  // lower-case keys
+  std::unordered_map<Status, std::string> statusTexts_;       // from StandInStatusText_
   std::filesystem::path reportPath_;
   std::vector<std::string> misuses_;
   std::size_t unlistedMisuses_ = 0;

@@ -7,7 +7,7 @@ namespace standin {
 namespace {
 
 struct StatusEntry {
-  NotesStatus code;
+  Status code;
   const char* text;
 };
 
@@ -32,7 +32,7 @@ std::string& MalformedText() {
 
 }  // namespace
 
-std::string StatusText(NotesStatus code) {
+std::string StatusText(Status code) {
   if (code == kStatusMalformed && !MalformedText().empty()) return MalformedText();
   for (const StatusEntry& entry : kStatusTexts) {
     if (entry.code == code) return entry.text;

@@ -9,7 +9,6 @@ namespace fs = std::filesystem;
 
 const fs::path kTool = BuildPath(QUORVANE_TOOL);
 const fs::path kStandIn = BuildPath(STANDIN_DIR);
-const fs::path kStandInMissingExport = BuildPath(STANDIN_MISSING_EXPORT_DIR);
 const fs::path kSamples = BuildPath(SAMPLES_DIR);
 
 std::string LargeView(unsigned n, unsigned step) {

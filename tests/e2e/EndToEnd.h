@@ -15,7 +15,6 @@
 
 extern const std::filesystem::path kTool;
 extern const std::filesystem::path kStandIn;
-extern const std::filesystem::path kStandInMissingExport;
 extern const std::filesystem::path kSamples;
 
 // A view of n notes, every step-th of them a mailbox of CN=Alpha/O=Acme.

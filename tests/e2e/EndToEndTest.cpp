@@ -328,6 +328,85 @@ TEST_F(EndToEndTest, LibraryFailuresAreReportedWithTheirTexts) {
   });
 }
 
+// A text of `length` bytes whose every position shows, so that a text cut
+// anywhere else than expected differs.
+std::string Text(std::size_t length, char first) {
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i) {
+    text += static_cast<char>(first + i % 20);
+    if (i % 10 == 9) text.back() = '0' + static_cast<char>(i / 10 % 10);
+  }
+  return text;
+}
+
+TEST_F(EndToEndTest, LibraryTextsThatFillTheirWholeBuffer) {
+  // A careless library fills the buffer with a text that does not fit and
+  // writes no terminator: the tool takes the text up to its buffer's end, 511
+  // bytes of a status text, 259 of an environment value or an item.
+  const std::string unterminated = "StandInUnterminatedTexts=1\n";
+  const std::string status600 = Text(600, 'a'), status512 = Text(512, 'b');
+  const std::string status511 = Text(511, 'c');
+  auto statusText = [&](const std::string& text) {
+    return kIni + unterminated + "Directory=nowhere\nStandInStatusText_0x0102=" + text + "\n";
+  };
+  const std::string server = "CN=" + Text(297, 'A');
+  const std::string serverNotes =
+      "view Mail Users\nnote\nMailServer: " + server.substr(0, 259) +
+      "\nMailFile: mail\\a.nsf\nnote\nMailServer: " + server.substr(0, 258) +
+      "\nMailFile: mail\\b.nsf\n";
+  const std::string mailFile = "mail\\" + Text(295, 'd') + ".nsf";
+  const std::string first = Text(300, 'e'), last = Text(260, 'f'), mail = Text(259, 'g');
+  const std::string itemNotes =
+      "view Mail Users\nnote\nMailServer: CN=Alpha/O=Acme\nMailFile: " + mailFile +
+      "\nFirstName: " + first + "\nLastName: " + last + "\nMail: " + mail + "\n";
+  const std::string header = "\nMailboxes:\n\n";
+  ExpectAll({
+      {"status text of 600 bytes",
+       statusText(status600),
+       kMixed,
+       {},
+       kCountFailed,
+       status600.substr(0, 511) + "\n",
+       1},
+      {"status text of 512 bytes",
+       statusText(status512),
+       kMixed,
+       {},
+       kCountFailed,
+       status512.substr(0, 511) + "\n",
+       1},
+      {"status text of 511 bytes fits",
+       statusText(status511),
+       kMixed,
+       {},
+       kCountFailed,
+       status511 + "\n",
+       1},
+      {"MailServer of 300 bytes matches a note's first 259",
+       "MailServer=" + server + "\nStandInLeakReport=leaks.txt\n" + unterminated,
+       serverNotes,
+       {"/details"},
+       header + "mail\\a.nsf, " + server.substr(0, 259) + "\n" + Count(1),
+       "",
+       0},
+      {"items of 300, 260 and 259 bytes",
+       kIni + unterminated,
+       itemNotes,
+       {"/details"},
+       header + mailFile.substr(0, 259) + ", " + first.substr(0, 259) + ", " + last.substr(0, 259) +
+           ", " + mail + ", CN=Alpha/O=Acme\n" + Count(1),
+       "",
+       0},
+      {"a mail file of 300 bytes listed",
+       kIni + unterminated,
+       itemNotes,
+       {"/names"},
+       header + mailFile.substr(0, 259) + "\n" + Count(1),
+       "",
+       0},
+  });
+}
+
 TEST_F(EndToEndTest, UsageAndCommandLineErrorsNeverLoadTheLibrary) {
   // No library on the search path at all: none of these may need one.
   fs::path nowhere = root_ / "no-library";
@@ -471,15 +550,7 @@ TEST_F(EndToEndTest, LibraryThatCannotBeBound) {
   fs::create_directories(nowhere);
   Expect({"library not found", "", "", {}, kLoadFailed, "", 1, Runtime::NotStarted}, directory,
          nowhere);
-  Expect({"an entry point missing",
-          "",
-          "",
-          {},
-          "Error: unable to obtain function from dll.\n",
-          "",
-          1,
-          Runtime::NotStarted},
-         directory, kStandInMissingExport);
+  // A library lacking an entry point: MissingEntryPointTest.cpp, each in turn.
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 
 #include "Census.h"
 #include "DirectoryGenerator.h"
-#include "Exports.h"
 #include "GeneratedNotes.h"
+#include "StandInBinding.h"
 
 namespace {
 
@@ -28,13 +28,6 @@ std::string ReadFile(const fs::path& file) {
 
 // The file without its first line, which names the seed.
 std::string AfterFirstLine(const std::string& text) { return text.substr(text.find('\n') + 1); }
-
-// Points the tool's table at the stand-in runtime linked into this test.
-void BindStandIn() {
-#define BIND_STANDIN_ENTRY_POINT(result, name, parameters) NotesApi.name = &::name;
-  NOTES_ENTRY_POINTS(BIND_STANDIN_ENTRY_POINT)
-#undef BIND_STANDIN_ENTRY_POINT
-}
 
 struct StandInCensus {
   NotesStatus init = 0xFFFF;
@@ -78,9 +71,11 @@ class GeneratorTest : public testing::Test {
     const fs::path directory = root_ / name;
     std::ofstream(directory / "notes.ini", std::ios::binary | std::ios::app)
         << "StandInLeakReport=leaks.txt\n";
-    BindStandIn();
+    BindStandIn(NotesApi);
     fs::current_path(directory);
-    census.init = NotesInitExtended(0, nullptr);
+    char program[] = "generator_tests";
+    char* argv[] = {program, nullptr};
+    census.init = NotesApi.NotesInitExtended(1, argv);
     if (census.init == 0) {
       char server[260] = {};
       NotesApi.OSGetEnvironmentString("MailServer", server, sizeof server);
@@ -88,7 +83,7 @@ class GeneratorTest : public testing::Test {
       census.ok = CountMailboxes(server, census.total, false, false);
       const std::string errors = testing::internal::GetCapturedStderr();
       EXPECT_EQ(errors, "");
-      NotesTerm();
+      NotesApi.NotesTerm();
       census.leaks = ReadFile("leaks.txt");
     }
     fs::current_path(previous_);

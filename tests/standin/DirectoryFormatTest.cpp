@@ -43,7 +43,7 @@ TEST_F(DirectoryFormat, ItemValuesAreTheRawRestOfTheLine) {
             0);
   OpenMailUsers();
   NoteHandle note = 0;
-  ASSERT_EQ(NSFNoteOpen(db_, 4, kNoteOpenSummary, &note), 0);
+  ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
   const struct {
     const char* name;
     std::string value;
@@ -112,7 +112,7 @@ TEST_F(DirectoryFormat, OpensByPathFromTheDataDirectory) {
   fs::create_directories("data");
   WriteFile("data/names.nsf", MailUsers(2));
   WriteFile("notes.ini", "Directory=data\n");
-  ASSERT_EQ(NotesInitExtended(0, nullptr), 0);
+  ASSERT_EQ(InitAsTool(), 0);
   DbHandle db = 0;
   EXPECT_EQ(NSFDbOpen("missing.nsf", &db), 0x0102);
   EXPECT_EQ(TextOf(0x0102), "File does not exist");
@@ -126,12 +126,12 @@ TEST_F(DirectoryFormat, FindsViewsAndOpensOnlyOpenableNotes) {
   ASSERT_EQ(Start("view Mail Users\nnote 4\nnote 8 unopenable\nnote unopenable\n"), 0);
   OpenMailUsers();
   NoteId view = 0;
-  EXPECT_EQ(NIFFindDesignNoteExt(db_, "mail USERS", kNoteClassView, "-G40n^", &view, 0), 0);
-  EXPECT_EQ(NIFFindDesignNoteExt(db_, "Mail", kNoteClassView, "-G40n^", &view, 0), 0x0104);
+  EXPECT_EQ(NIFFindDesignNoteExt(db_, "mail USERS", kViewNoteClass, "-G40n^", &view, 0), 0);
+  EXPECT_EQ(NIFFindDesignNoteExt(db_, "Mail", kViewNoteClass, "-G40n^", &view, 0), 0x0104);
   EXPECT_EQ(TextOf(0x0104), "Cannot locate view");
   NoteHandle note = 0;
   for (NoteId id : {NoteId{8}, NoteId{12}, NoteId{16}, NoteId{0xFFFF0004}}) {
-    EXPECT_EQ(NSFNoteOpen(db_, id, kNoteOpenSummary, &note), 0x0105) << id;
+    EXPECT_EQ(NSFNoteOpen(db_, id, kSummaryOnly, &note), 0x0105) << id;
   }
   EXPECT_EQ(ReadAll(), (std::vector<NoteId>{4, 8, 12}));  // unopenable notes are still listed
 }

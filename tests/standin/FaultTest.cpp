@@ -9,24 +9,25 @@ namespace {
 class Faults : public StandInTest {
  protected:
   // The tool's sequence once over names.nsf; the status of each call by name.
-  static std::map<std::string, NotesStatus> RunOnce() {
-    std::map<std::string, NotesStatus> status;
+  static std::map<std::string, Status> RunOnce() {
+    std::map<std::string, Status> status;
     DbHandle db = 0;
     NoteId view = 0;
     CollectionHandle collection = 0;
-    CollectionPosition position{};
+    ReadPosition position{};
     MemHandle memory = 0;
+    std::uint16_t length = 0, flags = 0;
     std::uint32_t returned = 0;
     NoteHandle note = 0;
     status["NSFDbOpen"] = NSFDbOpen("names.nsf", &db);
     status["NIFFindDesignNoteExt"] =
-        NIFFindDesignNoteExt(db, "Mail Users", kNoteClassView, "-G40n^", &view, 0);
+        NIFFindDesignNoteExt(db, "Mail Users", kViewNoteClass, "-G40n^", &view, 0);
     status["NIFOpenCollection"] =
         NIFOpenCollection(db, db, view, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr);
     status["NIFReadEntries"] = NIFReadEntries(collection, &position, 1, 1, 1, 0xFFFFFFFF, 1,
-                                              &memory, nullptr, nullptr, &returned, nullptr);
+                                              &memory, &length, nullptr, &returned, &flags);
     if (memory != 0) OSMemFree(memory);
-    status["NSFNoteOpen"] = NSFNoteOpen(db, 4, kNoteOpenSummary, &note);
+    status["NSFNoteOpen"] = NSFNoteOpen(db, 4, kSummaryOnly, &note);
     if (note != 0) NSFNoteClose(note);
     status["NIFCloseCollection"] = NIFCloseCollection(collection);
     status["NSFDbClose"] = NSFDbClose(db);
@@ -38,7 +39,7 @@ TEST_F(Faults, FailTheChosenCalls) {
   const struct {
     const char* ini;
     const char* entryPoint;
-    std::vector<NotesStatus> statuses;  // of three runs
+    std::vector<Status> statuses;  // of three runs
   } cases[] = {
       {"StandInFault_NSFDbOpen=", "NSFDbOpen", {0x0109, 0, 0}},
       {"StandInFault_NSFDbOpen=call=2", "NSFDbOpen", {0, 0x0109, 0}},
@@ -56,7 +57,7 @@ TEST_F(Faults, FailTheChosenCalls) {
   for (const auto& test : cases) {
     SCOPED_TRACE(test.ini);
     ASSERT_EQ(Start(MailUsers(3), std::string(test.ini) + "\n"), 0);
-    std::vector<NotesStatus> statuses;
+    std::vector<Status> statuses;
     for (int run = 0; run < 3; ++run) statuses.push_back(RunOnce()[test.entryPoint]);
     EXPECT_EQ(statuses, test.statuses);
     NotesTerm();
@@ -69,7 +70,7 @@ TEST_F(Faults, NoteFaultsHitOnlyTheirNotes) {
   for (int round = 0; round < 2; ++round) {
     for (NoteId id : {NoteId{4}, NoteId{8}, NoteId{12}}) {
       NoteHandle note = 0;
-      EXPECT_EQ(NSFNoteOpen(db_, id, kNoteOpenSummary, &note), id == 8 ? 0x0109 : 0) << id;
+      EXPECT_EQ(NSFNoteOpen(db_, id, kSummaryOnly, &note), id == 8 ? 0x0109 : 0) << id;
       if (note != 0) NSFNoteClose(note);
     }
   }
@@ -79,7 +80,7 @@ TEST_F(Faults, InitFaults) {
   ASSERT_EQ(Start(MailUsers(1), "StandInFault_NotesInitExtended=status=0x0101\n"), 0x0101);
   EXPECT_FALSE(fs::exists("leaks.txt"));
   ASSERT_EQ(Start(MailUsers(1), "StandInFault_NotesInitExtended=call=2\n"), 0);
-  EXPECT_EQ(NotesInitExtended(0, nullptr), 0x0109);
+  EXPECT_EQ(InitAsTool(), 0x0109);
   OpenMailUsers();  // the session survives the failing second init
 }
 
@@ -89,36 +90,33 @@ TEST_F(Faults, FailingReadCanStillHandOutItsBatch) {
                   "StandInFault_NIFReadEntries=call=2,memory,flags=0x20\n"),
             0);
   OpenMailUsers();
-  CollectionPosition position{};
+  ReadPosition position{};
   EXPECT_EQ(Read(position).ids, (std::vector<NoteId>{4, 8}));
   const Batch failed = Read(position);
   EXPECT_EQ(failed.status, 0x0109);
   EXPECT_EQ(failed.ids, (std::vector<NoteId>{12, 16}));
-  EXPECT_EQ(failed.flags, kSignalMoreToDo);
-  EXPECT_EQ(position.Tumbler[0], 4u);
+  EXPECT_EQ(failed.flags, kMoreToDo);
+  EXPECT_EQ(position.tumbler[0], 4u);
   EXPECT_EQ(Read(position).ids, std::vector<NoteId>{20});
   NotesTerm();
 
   ASSERT_EQ(Start(MailUsers(5), "StandInFault_NIFReadEntries=flags=0x20\n"), 0);
   OpenMailUsers();
-  position = CollectionPosition{};
+  position = ReadPosition{};
   const Batch lost = Read(position);
   EXPECT_EQ(lost.status, 0x0109);
   EXPECT_EQ(lost.memory, 0u);
   EXPECT_EQ(lost.returned, 0u);
-  EXPECT_EQ(lost.flags, kSignalMoreToDo);
-  EXPECT_EQ(position.Tumbler[0], 0u);
+  EXPECT_EQ(lost.flags, kMoreToDo);
+  EXPECT_EQ(position.tumbler[0], 0u);
   EXPECT_EQ(Read(position).returned, 5u);
 }
 
 TEST_F(Faults, LockCanFail) {
   ASSERT_EQ(Start(MailUsers(1), "StandInFault_OSLockObject=call=2\n"), 0);
   OpenMailUsers();
-  CollectionPosition position{};
-  MemHandle memory = 0;
-  ASSERT_EQ(NIFReadEntries(collection_, &position, 1, 1, 1, 10, 1, &memory, nullptr, nullptr,
-                           nullptr, nullptr),
-            0);
+  ReadPosition position{};
+  const MemHandle memory = ReadBatch(position);
   const std::vector<bool> locked = {OSLockObject(memory) != nullptr,
                                     OSLockObject(memory) != nullptr,
                                     OSLockObject(memory) != nullptr};
@@ -126,6 +124,7 @@ TEST_F(Faults, LockCanFail) {
   EXPECT_EQ(OSUnlockObject(memory), 1);
   EXPECT_EQ(OSUnlockObject(memory), 1);
   EXPECT_EQ(OSUnlockObject(memory), 0);  // the failed lock was not counted
+  EXPECT_EQ(OSMemFree(memory), 0);
 }
 
 TEST_F(Faults, FailingClosesStillRelease) {

@@ -23,11 +23,11 @@ TEST_F(LeakReport, CleanRunLeavesItEmpty) {
   ASSERT_EQ(Start(MailUsers(3)), 0);
   EXPECT_EQ(ReadFile("leaks.txt"), "");  // emptied at init
   OpenMailUsers();
-  CollectionPosition position{};
+  ReadPosition position{};
   const Batch batch = Read(position);
   for (NoteId id : batch.ids) {
     NoteHandle note = 0;
-    ASSERT_EQ(NSFNoteOpen(db_, id, kNoteOpenSummary, &note), 0);
+    ASSERT_EQ(NSFNoteOpen(db_, id, kSummaryOnly, &note), 0);
     EXPECT_EQ(NSFNoteClose(note), 0);
   }
   CloseMailUsers();
@@ -38,52 +38,48 @@ TEST_F(LeakReport, ListsEveryHandleNotReleased) {
   ASSERT_EQ(Start(MailUsers(3)), 0);
   OpenMailUsers();
   NoteHandle note = 0;
-  ASSERT_EQ(NSFNoteOpen(db_, 4, kNoteOpenSummary, &note), 0);
-  CollectionPosition position{};
-  MemHandle memory = 0;
-  ASSERT_EQ(NIFReadEntries(collection_, &position, 1, 1, 1, 2, 1, &memory, nullptr, nullptr,
-                           nullptr, nullptr),
-            0);
+  ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
+  ReadPosition position{};
+  const MemHandle memory = ReadBatch(position);
   ASSERT_NE(OSLockObject(memory), nullptr);
   const std::string report = Finish();
   for (const char* part :
        {"leak: database handle 0x5A", "(names.nsf)", "leak: collection handle 0x",
         "(view \"Mail Users\")", "leak: note handle 0x5A", "(NoteId 0x00000004)",
-        "leak: memory handle 0x5A", "(8 bytes), still locked 1 time(s)"}) {
+        "leak: memory handle 0x5A", "(12 bytes), still locked 1 time(s)"}) {
     EXPECT_EQ(Count(report, part), 1u) << part << "\n" << report;
   }
   EXPECT_EQ(Count(report, "\n"), 4u) << report;
 }
 
 TEST_F(LeakReport, RecordsEveryMisuse) {
-  ASSERT_EQ(Start(MailUsers(3)), 0);
+  ASSERT_EQ(Start(MailUsers(3), "StandInBatchSize=1\n"), 0);
   OpenMailUsers();
-  CollectionPosition position{};
-  MemHandle memory = 0, locked = 0;
-  for (MemHandle* block : {&memory, &locked}) {
-    ASSERT_EQ(NIFReadEntries(collection_, &position, 1, 1, 1, 1, 1, block, nullptr, nullptr,
-                             nullptr, nullptr),
-              0);
-  }
+  ReadPosition position{};
+  const MemHandle memory = ReadBatch(position);
+  const MemHandle locked = ReadBatch(position);
   NoteHandle note = 0, none = 0;
-  ASSERT_EQ(NSFNoteOpen(db_, 4, kNoteOpenSummary, &note), 0);
+  ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
   EXPECT_EQ(NSFNoteClose(note), 0);
   const std::uint64_t unknown = 0x1234;
   NoteId view = 0;
   CollectionHandle other = 0;
-  char text[8] = "unset";
+  char text[260] = "unset";
   // Each call below is one misuse.
   EXPECT_EQ(NSFNoteClose(note), 0x0107);
   EXPECT_EQ(NSFDbClose(static_cast<std::uint32_t>(db_)), 0x0107);
-  EXPECT_EQ(NSFNoteOpen(unknown, 4, kNoteOpenSummary, &none), 0x0107);
-  EXPECT_EQ(NIFFindDesignNoteExt(unknown, "Mail Users", kNoteClassView, "-G40n^", &view, 0),
+  EXPECT_EQ(NSFNoteOpen(unknown, 4, kSummaryOnly, &none), 0x0107);
+  EXPECT_EQ(NIFFindDesignNoteExt(unknown, "Mail Users", kViewNoteClass, "-G40n^", &view, 0),
             0x0107);
-  EXPECT_EQ(
-      NIFOpenCollection(db_, unknown, 0xFFFF0004, 0, 0, &other, nullptr, nullptr, nullptr, nullptr),
-      0x0107);
-  EXPECT_EQ(
-      NIFReadEntries(0, &position, 1, 1, 1, 1, 1, nullptr, nullptr, nullptr, nullptr, nullptr),
-      0x0107);
+  EXPECT_EQ(NIFOpenCollection(unknown, unknown, 0xFFFF0004, 0, 0, &other, nullptr, nullptr, nullptr,
+                              nullptr),
+            0x0107);
+  MemHandle noBatch = 0;
+  std::uint16_t length = 0, flags = 0;
+  std::uint32_t returned = 0;
+  EXPECT_EQ(NIFReadEntries(0, &position, 1, 1, 1, 0xFFFFFFFF, 1, &noBatch, &length, nullptr,
+                           &returned, &flags),
+            0x0107);
   EXPECT_EQ(NIFCloseCollection(0), 0x0107);
   EXPECT_EQ(NSFItemGetText(note, "FirstName", text, sizeof text), 0);
   EXPECT_STREQ(text, "");
@@ -145,7 +141,7 @@ TEST(LeakReportDeathTest, ExitWithoutNotesTermIsReported) {
       {
         fs::current_path(directory);
         DbHandle db = 0;
-        if (NotesInitExtended(0, nullptr) == 0 && NSFDbOpen("names.nsf", &db) == 0) std::exit(0);
+        if (InitAsTool() == 0 && NSFDbOpen("names.nsf", &db) == 0) std::exit(0);
         std::exit(1);
       },
       ::testing::ExitedWithCode(0), "");

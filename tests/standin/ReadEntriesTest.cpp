@@ -9,13 +9,13 @@ class ReadEntries : public StandInTest {};
 TEST_F(ReadEntries, ReadsAFullBatchThenTheRest) {
   ASSERT_EQ(Start(MailUsers(16385)), 0);
   OpenMailUsers();
-  CollectionPosition position{};
+  ReadPosition position{};
   Batch first = Read(position);
   EXPECT_EQ(first.status, 0);
   EXPECT_EQ(first.returned, 16384u);
   EXPECT_EQ(first.length, 0u);  // 16384 * 4 bytes wraps in 16 bits
-  EXPECT_EQ(first.flags, kSignalMoreToDo);
-  EXPECT_EQ(position.Tumbler[0], 16384u);
+  EXPECT_EQ(first.flags, kMoreToDo);
+  EXPECT_EQ(position.tumbler[0], 16384u);
   ASSERT_EQ(first.ids.size(), 16384u);
   EXPECT_EQ(first.ids.front(), 4u);
   EXPECT_EQ(first.ids.back(), 16384u * 4);
@@ -25,14 +25,14 @@ TEST_F(ReadEntries, ReadsAFullBatchThenTheRest) {
   EXPECT_EQ(second.length, 4u);
   EXPECT_EQ(second.flags, 0u);
   EXPECT_EQ(second.ids, std::vector<NoteId>{16385u * 4});
-  EXPECT_EQ(position.Tumbler[0], 16385u);
+  EXPECT_EQ(position.tumbler[0], 16385u);
 
   Batch after = Read(position);
   EXPECT_EQ(after.status, 0);
   EXPECT_EQ(after.memory, 0u);
   EXPECT_EQ(after.returned, 0u);
   EXPECT_EQ(after.flags, 0u);
-  EXPECT_EQ(position.Tumbler[0], 16385u);
+  EXPECT_EQ(position.tumbler[0], 16385u);
   CloseMailUsers();
   EXPECT_EQ(Finish(), "");
 }
@@ -58,6 +58,10 @@ TEST_F(ReadEntries, BatchesAreCutByBatchSizeAndReturnCount) {
     std::vector<std::uint32_t> sizes;
     const std::vector<NoteId> ids = ReadAll(&sizes, test.returnCount);
     EXPECT_EQ(sizes, test.sizes);
+    // Other return counts are served; each read with one is recorded.
+    ExpectMisuses("NIFReadEntries",
+                  std::vector<std::string>(test.returnCount == 0xFFFFFFFF ? 0 : sizes.size(),
+                                           "return count"));
     ASSERT_EQ(ids.size(), static_cast<std::size_t>(test.entries));
     for (std::size_t index = 0; index < ids.size(); ++index) EXPECT_EQ(ids[index], 4 * (index + 1));
     NotesTerm();
@@ -73,18 +77,25 @@ TEST_F(ReadEntries, SkipCountMovesForwardFromTheLastEntryRead) {
     std::uint32_t tumbler, skipped;
     std::uint16_t flags;
   } steps[] = {
-      {3, {12, 16}, 4, 3, kSignalMoreToDo},  // from before the first entry
+      {3, {12, 16}, 4, 3, kMoreToDo},  // from before the first entry
       {2, {24}, 6, 2, 0},
       {1, {}, 6, 0, 0},  // past the end nothing is returned and nothing moves
   };
-  CollectionPosition position{};
+  ReadPosition position{};
   for (const auto& step : steps) {
     MemHandle memory = 0;
     std::uint32_t skipped = 99, returned = 99;
-    std::uint16_t flags = 99;
-    ASSERT_EQ(NIFReadEntries(collection_, &position, 1, step.skip, 1, 2, 1, &memory, nullptr,
+    std::uint16_t length = 99, flags = 99;
+    ASSERT_EQ(NIFReadEntries(collection_, &position, 1, step.skip, 1, 2, 1, &memory, &length,
                              &skipped, &returned, &flags),
               0);
+    // Served, and recorded: the tool skips 1, reads all that fit and asks
+    // for no skipped count.
+    std::vector<std::string> misused;
+    if (step.skip != 1) misused.push_back("skip count");
+    misused.push_back("return count");
+    misused.push_back("skipped-count output");
+    ExpectMisuses("NIFReadEntries", misused);
     std::vector<NoteId> ids;
     if (memory != 0) {
       const auto* words = static_cast<const NoteId*>(OSLockObject(memory));
@@ -93,7 +104,7 @@ TEST_F(ReadEntries, SkipCountMovesForwardFromTheLastEntryRead) {
       OSMemFree(memory);
     }
     EXPECT_EQ(ids, step.ids);
-    EXPECT_EQ(position.Tumbler[0], step.tumbler);
+    EXPECT_EQ(position.tumbler[0], step.tumbler);
     EXPECT_EQ(skipped, step.skipped);
     EXPECT_EQ(flags, step.flags);
   }
@@ -103,23 +114,32 @@ TEST_F(ReadEntries, RejectsWhatTheStandInDoesNotServe) {
   const struct {
     std::uint16_t skipNavigator, returnNavigator;
     std::uint32_t mask;
-  } cases[] = {{2, 1, 1}, {1, 0x80, 1}, {1, 1, 0x0100}, {1, 1, 0x0101}};
+    const char* argument;
+  } cases[] = {{2, 1, 1, "skip navigator"},
+               {1, 0x80, 1, "return navigator"},
+               {1, 1, 0x0100, "return mask"},
+               {1, 1, 0x0101, "return mask"}};
   ASSERT_EQ(Start(MailUsers(3)), 0);
   OpenMailUsers();
+  std::uint16_t length = 1, flags = 1;
   for (const auto& test : cases) {
-    CollectionPosition position{};
+    ReadPosition position{};
     MemHandle memory = 1;
     std::uint32_t returned = 1;
     EXPECT_EQ(NIFReadEntries(collection_, &position, test.skipNavigator, 1, test.returnNavigator,
-                             10, test.mask, &memory, nullptr, nullptr, &returned, nullptr),
+                             0xFFFFFFFF, test.mask, &memory, &length, nullptr, &returned, &flags),
               0x0108);
     EXPECT_EQ(memory, 0u);
     EXPECT_EQ(returned, 0u);
-    EXPECT_EQ(position.Tumbler[0], 0u);
+    EXPECT_EQ(position.tumbler[0], 0u);
+    ExpectMisuses("NIFReadEntries", {test.argument});
   }
-  EXPECT_EQ(NIFReadEntries(collection_, nullptr, 1, 1, 1, 10, 1, nullptr, nullptr, nullptr, nullptr,
-                           nullptr),
+  MemHandle memory = 0;
+  std::uint32_t returned = 0;
+  EXPECT_EQ(NIFReadEntries(collection_, nullptr, 1, 1, 1, 0xFFFFFFFF, 1, &memory, &length, nullptr,
+                           &returned, &flags),
             0x0108);
+  ExpectMisuses("NIFReadEntries", {"position"});
   EXPECT_EQ(TextOf(0x0108), "Invalid argument");
   const std::string report = Finish();
   std::size_t lines = 0;

@@ -4,6 +4,8 @@
 #include <random>
 #include <sstream>
 
+#include "Session.h"
+
 namespace standin_test {
 
 void WriteFile(const fs::path& file, const std::string& bytes) {
@@ -17,9 +19,17 @@ std::string ReadFile(const fs::path& file) {
   return text.str();
 }
 
-std::string TextOf(NotesStatus status) {
+Status InitAsTool() {
+  static char program[] = "Quorvane.exe";
+  static char* argv[] = {program, nullptr};
+  return NotesInitExtended(1, argv);
+}
+
+std::vector<std::string> Misuses() { return TheSession().misuses(); }
+
+std::string TextOf(Status status) {
   char text[512];
-  OSLoadString(nullptr, status & kNotesStatusTextMask, text, sizeof text);
+  OSLoadString(nullptr, status & kStatusTextMask, text, sizeof text);
   return text;
 }
 
@@ -48,10 +58,11 @@ void StandInTest::TearDown() {
   fs::remove_all(directory_, ignored);
 }
 
-NotesStatus StandInTest::Start(const std::string& names, const std::string& iniLines) {
+Status StandInTest::Start(const std::string& names, const std::string& iniLines) {
   WriteFile("names.nsf", names);
   WriteFile("notes.ini", "StandInLeakReport=leaks.txt\n" + iniLines);
-  return NotesInitExtended(0, nullptr);
+  seenMisuses_ = 0;
+  return InitAsTool();
 }
 
 std::string StandInTest::Finish() {
@@ -62,7 +73,7 @@ std::string StandInTest::Finish() {
 void StandInTest::OpenMailUsers() {
   NoteId view = 0;
   ASSERT_EQ(NSFDbOpen("names.nsf", &db_), 0);
-  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kNoteClassView, "-G40n^", &view, 0), 0);
+  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kViewNoteClass, "-G40n^", &view, 0), 0);
   ASSERT_EQ(
       NIFOpenCollection(db_, db_, view, 0, 0, &collection_, nullptr, nullptr, nullptr, nullptr), 0);
 }
@@ -72,11 +83,11 @@ void StandInTest::CloseMailUsers() {
   EXPECT_EQ(NSFDbClose(db_), 0);
 }
 
-Batch StandInTest::Read(CollectionPosition& position, std::uint32_t count) {
+Batch StandInTest::Read(ReadPosition& position, std::uint32_t count) {
   Batch batch;
-  batch.status = NIFReadEntries(collection_, &position, kNavigateNext, 1, kNavigateNext, count,
-                                kReadMaskNoteId, &batch.memory, &batch.length, nullptr,
-                                &batch.returned, &batch.flags);
+  batch.status =
+      NIFReadEntries(collection_, &position, kNextNavigator, 1, kNextNavigator, count, kNoteIdMask,
+                     &batch.memory, &batch.length, nullptr, &batch.returned, &batch.flags);
   if (batch.memory != 0) {
     const auto* ids = static_cast<const NoteId*>(OSLockObject(batch.memory));
     if (ids != nullptr) batch.ids.assign(ids, ids + batch.returned);
@@ -86,8 +97,44 @@ Batch StandInTest::Read(CollectionPosition& position, std::uint32_t count) {
   return batch;
 }
 
+MemHandle StandInTest::ReadBatch(ReadPosition& position, std::uint32_t* returned) {
+  MemHandle memory = 0;
+  std::uint16_t length = 0, flags = 0;
+  std::uint32_t count = 0;
+  EXPECT_EQ(NIFReadEntries(collection_, &position, kNextNavigator, 1, kNextNavigator, kAllThatFit,
+                           kNoteIdMask, &memory, &length, nullptr, &count, &flags),
+            0);
+  if (returned != nullptr) *returned = count;
+  return memory;
+}
+
+std::vector<std::string> StandInTest::NewMisuses() {
+  const std::vector<std::string> all = Misuses();
+  if (seenMisuses_ > all.size()) seenMisuses_ = 0;  // a new session began
+  std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(seenMisuses_),
+                                 all.end());
+  seenMisuses_ = all.size();
+  return fresh;
+}
+
+void StandInTest::ExpectMisuses(const std::string& call,
+                                const std::vector<std::string>& arguments) {
+  const std::vector<std::string> misuses = NewMisuses();
+  std::vector<std::string> named;
+  for (const std::string& line : misuses) {
+    for (const std::string& argument : arguments) {
+      if (line.rfind("misuse: " + call + " with " + argument + " ", 0) == 0) {
+        named.push_back(argument);
+        break;
+      }
+    }
+  }
+  EXPECT_EQ(named, arguments) << ::testing::PrintToString(misuses);
+  EXPECT_EQ(misuses.size(), arguments.size()) << ::testing::PrintToString(misuses);
+}
+
 std::vector<NoteId> StandInTest::ReadAll(std::vector<std::uint32_t>* sizes, std::uint32_t count) {
-  CollectionPosition position{};
+  ReadPosition position{};
   std::vector<NoteId> ids;
   Batch batch;
   do {
@@ -95,7 +142,7 @@ std::vector<NoteId> StandInTest::ReadAll(std::vector<std::uint32_t>* sizes, std:
     EXPECT_EQ(batch.status, 0);
     ids.insert(ids.end(), batch.ids.begin(), batch.ids.end());
     if (sizes != nullptr) sizes->push_back(batch.returned);
-  } while (batch.status == 0 && (batch.flags & kSignalMoreToDo) != 0);
+  } while (batch.status == 0 && (batch.flags & kMoreToDo) != 0);
   return ids;
 }
 

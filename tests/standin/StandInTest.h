@@ -10,21 +10,28 @@
 #include <vector>
 
 #include "Exports.h"
+#include "LibraryTypes.h"
 
 namespace standin_test {
 
 namespace fs = std::filesystem;
+using namespace standin;
+
+// NotesInitExtended as the tool calls it: a program name and a null entry.
+Status InitAsTool();
+// The misuses recorded so far in the running session.
+std::vector<std::string> Misuses();
 
 void WriteFile(const fs::path& file, const std::string& bytes);
 std::string ReadFile(const fs::path& file);
-std::string TextOf(NotesStatus status);  // OSLoadString of status & 0x3fff
+std::string TextOf(Status status);  // OSLoadString of status & 0x3fff
 
 // A directory whose view "Mail Users" holds `count` notes with ids 4, 8, ...
 std::string MailUsers(int count);
 
 // One NIFReadEntries call as the tool makes it, with the memory read and freed.
 struct Batch {
-  NotesStatus status = 0;
+  Status status = 0;
   MemHandle memory = 0;
   std::uint16_t length = 0;
   std::uint32_t returned = 0;
@@ -39,13 +46,20 @@ class StandInTest : public ::testing::Test {
 
   // Writes names.nsf and notes.ini (a leak report plus `iniLines`), then
   // calls NotesInitExtended.
-  NotesStatus Start(const std::string& names, const std::string& iniLines = "");
+  Status Start(const std::string& names, const std::string& iniLines = "");
   // Calls NotesTerm and gives the leak report.
   std::string Finish();
   // Opens names.nsf and the "Mail Users" collection into db_ and collection_.
   void OpenMailUsers();
   void CloseMailUsers();
-  Batch Read(CollectionPosition& position, std::uint32_t count = 0xFFFFFFFF);
+  Batch Read(ReadPosition& position, std::uint32_t count = 0xFFFFFFFF);
+  // One NIFReadEntries with the tool's values; the memory is left to the caller.
+  MemHandle ReadBatch(ReadPosition& position, std::uint32_t* returned = nullptr);
+  // The misuse lines recorded since the last call (or since Start).
+  std::vector<std::string> NewMisuses();
+  // Expects the misuses since the last check to be one line per argument of
+  // `arguments`, in this order, each naming `call` and its argument.
+  void ExpectMisuses(const std::string& call, const std::vector<std::string>& arguments);
   // Reads to the end in batches; gives every NoteId and each batch's size.
   std::vector<NoteId> ReadAll(std::vector<std::uint32_t>* sizes = nullptr,
                               std::uint32_t count = 0xFFFFFFFF);
@@ -56,6 +70,7 @@ class StandInTest : public ::testing::Test {
 
  private:
   fs::path previous_;
+  std::size_t seenMisuses_ = 0;
 };
 
 }  // namespace standin_test

@@ -1,0 +1,329 @@
+// Every argument whose value the tool's run fixes is checked on every call:
+// any other value is recorded as one misuse naming the call and the argument
+// (and so fails the end-to-end test that made it), while the call is served
+// as before.
+#include <cstring>
+#include <functional>
+
+#include "StandInTest.h"
+
+namespace standin_test {
+namespace {
+
+// What the calls of a row can use: an open database, collection and note.
+struct Open {
+  DbHandle db;
+  CollectionHandle collection;
+  NoteHandle note;
+};
+
+struct MisuseCase {
+  const char* call;
+  const char* argument;
+  std::function<void(const Open&)> make;  // the call with that one argument wrong
+};
+
+char program[] = "Quorvane.exe";
+char option[] = "/names";
+
+// NIFReadEntries as the tool calls it, with the changes `change` makes to
+// its arguments; any memory returned is freed.
+struct ReadArguments {
+  ReadPosition position{};
+  ReadPosition* positionPointer = &position;
+  std::uint16_t skipNavigator = 1;
+  std::uint32_t skipCount = 1;
+  std::uint16_t returnNavigator = 1;
+  std::uint32_t returnCount = 0xFFFFFFFF;
+  std::uint32_t mask = 1;
+  MemHandle memory = 0;
+  MemHandle* memoryPointer = &memory;
+  std::uint16_t length = 0;
+  std::uint16_t* lengthPointer = &length;
+  std::uint32_t skipped = 0;
+  std::uint32_t* skippedPointer = nullptr;
+  std::uint32_t returned = 0;
+  std::uint32_t* returnedPointer = &returned;
+  std::uint16_t flags = 0;
+  std::uint16_t* flagsPointer = &flags;
+};
+
+void ReadWith(const Open& open, const std::function<void(ReadArguments&)>& change) {
+  ReadArguments a;
+  change(a);
+  NIFReadEntries(open.collection, a.positionPointer, a.skipNavigator, a.skipCount,
+                 a.returnNavigator, a.returnCount, a.mask, a.memoryPointer, a.lengthPointer,
+                 a.skippedPointer, a.returnedPointer, a.flagsPointer);
+  if (a.memory != 0) OSMemFree(a.memory);
+}
+
+// NIFOpenCollection as the tool calls it, changed; a collection opened is closed.
+struct CollectionArguments {
+  DbHandle dataDatabase;
+  std::uint16_t flags = 0;
+  UnreadList unread = 0;
+  CollectionHandle collection = 0;
+  CollectionHandle* collectionPointer = &collection;
+  NoteHandle viewNote = 0;
+  NoteHandle* viewNotePointer = nullptr;
+  char unid[16] = {};
+  void* unidPointer = nullptr;
+  MemHandle list = 0;
+  MemHandle* collapsedPointer = nullptr;
+  MemHandle* selectedPointer = nullptr;
+};
+
+void OpenCollectionWith(const Open& open, const std::function<void(CollectionArguments&)>& change) {
+  CollectionArguments a;
+  a.dataDatabase = open.db;
+  change(a);
+  NIFOpenCollection(open.db, a.dataDatabase, 0xFFFF0004, a.flags, a.unread, a.collectionPointer,
+                    a.viewNotePointer, a.unidPointer, a.collapsedPointer, a.selectedPointer);
+  if (a.collection != 0) NIFCloseCollection(a.collection);
+}
+
+void ItemInfoWith(const Open& open, const char* name, std::uint16_t length, bool itemBlock,
+                  bool dataType, bool valueBlock, bool valueLength) {
+  char block[16];
+  std::uint16_t type = 0;
+  std::uint32_t bytes = 0;
+  NSFItemInfo(open.note, name, length, itemBlock ? block : nullptr, dataType ? &type : nullptr,
+              valueBlock ? block : nullptr, valueLength ? &bytes : nullptr);
+}
+
+const MisuseCase kCases[] = {
+    {"NotesInitExtended", "argc",
+     [](const Open&) {
+       char* argv[] = {nullptr};
+       NotesInitExtended(0, argv);
+     }},
+    {"NotesInitExtended", "argv", [](const Open&) { NotesInitExtended(1, nullptr); }},
+    {"NotesInitExtended", "argv[argc]",
+     [](const Open&) {
+       char* argv[] = {program, option, nullptr};
+       NotesInitExtended(1, argv);
+     }},
+    {"NSFDbOpen", "path",
+     [](const Open&) {
+       DbHandle db = 0;
+       NSFDbOpen(nullptr, &db);
+     }},
+    {"NSFDbOpen", "database output", [](const Open&) { NSFDbOpen("names.nsf", nullptr); }},
+    {"NIFFindDesignNoteExt", "name",
+     [](const Open& open) {
+       NoteId id = 0;
+       NIFFindDesignNoteExt(open.db, nullptr, 0x0008, "-G40n^", &id, 0);
+     }},
+    {"NIFFindDesignNoteExt", "note class",
+     [](const Open& open) {
+       NoteId id = 0;
+       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0001, "-G40n^", &id, 0);
+     }},
+    {"NIFFindDesignNoteExt", "flags pattern",
+     [](const Open& open) {
+       NoteId id = 0;
+       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, "-G40", &id, 0);
+     }},
+    {"NIFFindDesignNoteExt", "flags pattern",
+     [](const Open& open) {
+       NoteId id = 0;
+       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, nullptr, &id, 0);
+     }},
+    {"NIFFindDesignNoteExt", "NoteId output",
+     [](const Open& open) {
+       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, "-G40n^", nullptr, 0);
+     }},
+    {"NIFFindDesignNoteExt", "options",
+     [](const Open& open) {
+       NoteId id = 0;
+       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, "-G40n^", &id, 1);
+     }},
+    {"NIFOpenCollection", "data database",
+     [](const Open& open) {
+       DbHandle other = 0;
+       ASSERT_EQ(NSFDbOpen("names.nsf", &other), 0);
+       OpenCollectionWith(open, [&](CollectionArguments& a) { a.dataDatabase = other; });
+       NSFDbClose(other);
+     }},
+    {"NIFOpenCollection", "flags",
+     [](const Open& open) {
+       OpenCollectionWith(open, [](CollectionArguments& a) { a.flags = 1; });
+     }},
+    {"NIFOpenCollection", "unread list",
+     [](const Open& open) {
+       OpenCollectionWith(open, [](CollectionArguments& a) { a.unread = 5; });
+     }},
+    {"NIFOpenCollection", "collection output",
+     [](const Open& open) {
+       OpenCollectionWith(open, [](CollectionArguments& a) { a.collectionPointer = nullptr; });
+     }},
+    {"NIFOpenCollection", "view note output",
+     [](const Open& open) {
+       OpenCollectionWith(open, [](CollectionArguments& a) { a.viewNotePointer = &a.viewNote; });
+     }},
+    {"NIFOpenCollection", "view UNID output",
+     [](const Open& open) {
+       OpenCollectionWith(open, [](CollectionArguments& a) { a.unidPointer = a.unid; });
+     }},
+    {"NIFOpenCollection", "collapsed list output",
+     [](const Open& open) {
+       OpenCollectionWith(open, [](CollectionArguments& a) { a.collapsedPointer = &a.list; });
+     }},
+    {"NIFOpenCollection", "selected list output",
+     [](const Open& open) {
+       OpenCollectionWith(open, [](CollectionArguments& a) { a.selectedPointer = &a.list; });
+     }},
+    {"NIFReadEntries", "position",
+     [](const Open& open) {
+       ReadWith(open, [](ReadArguments& a) { a.positionPointer = nullptr; });
+     }},
+    {"NIFReadEntries", "skip navigator",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipNavigator = 2; }); }},
+    {"NIFReadEntries", "skip count",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipCount = 2; }); }},
+    {"NIFReadEntries", "skip count",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipCount = 0; }); }},
+    {"NIFReadEntries", "return navigator",
+     [](const Open& open) {
+       ReadWith(open, [](ReadArguments& a) { a.returnNavigator = 0x0080; });
+     }},
+    {"NIFReadEntries", "return count",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.returnCount = 10; }); }},
+    {"NIFReadEntries", "return mask",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.mask = 0x0101; }); }},
+    {"NIFReadEntries", "memory output",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.memoryPointer = nullptr; }); }},
+    {"NIFReadEntries", "length output",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.lengthPointer = nullptr; }); }},
+    {"NIFReadEntries", "skipped-count output",
+     [](const Open& open) {
+       ReadWith(open, [](ReadArguments& a) { a.skippedPointer = &a.skipped; });
+     }},
+    {"NIFReadEntries", "returned-count output",
+     [](const Open& open) {
+       ReadWith(open, [](ReadArguments& a) { a.returnedPointer = nullptr; });
+     }},
+    {"NIFReadEntries", "signal-flags output",
+     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.flagsPointer = nullptr; }); }},
+    {"NSFNoteOpen", "flags",
+     [](const Open& open) {
+       NoteHandle note = 0;
+       NSFNoteOpen(open.db, 4, 0x0000, &note);
+       if (note != 0) NSFNoteClose(note);
+     }},
+    {"NSFNoteOpen", "note output", [](const Open& open) { NSFNoteOpen(open.db, 4, 1, nullptr); }},
+    {"NSFItemGetText", "item name",
+     [](const Open& open) {
+       char text[260];
+       NSFItemGetText(open.note, nullptr, text, 260);
+     }},
+    {"NSFItemGetText", "text buffer",
+     [](const Open& open) { NSFItemGetText(open.note, "MailFile", nullptr, 260); }},
+    {"NSFItemGetText", "size",
+     [](const Open& open) {
+       char text[512];
+       NSFItemGetText(open.note, "MailFile", text, 512);
+     }},
+    {"NSFItemInfo", "item name",
+     [](const Open& open) { ItemInfoWith(open, nullptr, 0, false, false, false, false); }},
+    {"NSFItemInfo", "name length",
+     [](const Open& open) { ItemInfoWith(open, "$REF", 3, false, false, false, false); }},
+    {"NSFItemInfo", "name length",
+     [](const Open& open) { ItemInfoWith(open, "$REF", 5, false, false, false, false); }},
+    {"NSFItemInfo", "item block output",
+     [](const Open& open) { ItemInfoWith(open, "$REF", 4, true, false, false, false); }},
+    {"NSFItemInfo", "data type output",
+     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, true, false, false); }},
+    {"NSFItemInfo", "value block output",
+     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, true, false); }},
+    {"NSFItemInfo", "value length output",
+     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, false, true); }},
+    {"OSGetEnvironmentString", "name",
+     [](const Open&) {
+       char text[260];
+       OSGetEnvironmentString(nullptr, text, 260);
+     }},
+    {"OSGetEnvironmentString", "text buffer",
+     [](const Open&) { OSGetEnvironmentString("MailServer", nullptr, 260); }},
+    {"OSGetEnvironmentString", "size",
+     [](const Open&) {
+       char text[512];
+       OSGetEnvironmentString("MailServer", text, 259);
+     }},
+    {"OSLoadString", "module",
+     [](const Open&) {
+       char text[512];
+       OSLoadString(text, 0x0108, text, 512);
+     }},
+    {"OSLoadString", "string number",
+     [](const Open&) {
+       char text[512];
+       OSLoadString(nullptr, 0x4108, text, 512);
+     }},
+    {"OSLoadString", "text buffer",
+     [](const Open&) { OSLoadString(nullptr, 0x0108, nullptr, 512); }},
+    {"OSLoadString", "size",
+     [](const Open&) {
+       char text[1024];
+       OSLoadString(nullptr, 0x0108, text, 1024);
+     }},
+};
+
+class Misuse : public StandInTest {
+ protected:
+  // A session with names.nsf, its "Mail Users" collection and note 4 open,
+  // opened with the tool's values.
+  Open OpenAll() {
+    EXPECT_EQ(Start("view Mail Users\nnote\nMailServer: CN=Alpha/O=Acme\nMailFile: mail\\a.nsf\n"
+                    "$REF: 0001\n",
+                    "MailServer=CN=Alpha/O=Acme\n"),
+              0);
+    OpenMailUsers();
+    Open open{db_, collection_, 0};
+    EXPECT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &open.note), 0);
+    return open;
+  }
+};
+
+TEST_F(Misuse, EachArgumentOtherThanTheToolsIsOneMisuse) {
+  for (const MisuseCase& test : kCases) {
+    SCOPED_TRACE(std::string(test.call) + " " + test.argument);
+    const Open open = OpenAll();
+    NewMisuses();
+    test.make(open);
+    ExpectMisuses(test.call, {test.argument});
+    NSFNoteClose(open.note);
+    CloseMailUsers();
+    const std::string report = Finish();
+    EXPECT_EQ(report.rfind(std::string("misuse: ") + test.call + " with " + test.argument + " ", 0),
+              0u)
+        << report;
+  }
+}
+
+TEST_F(Misuse, TheToolsValuesAreNone) {
+  // Every entry point once, as the tool calls it: the report stays empty.
+  const Open open = OpenAll();
+  char text[512];
+  EXPECT_EQ(OSGetEnvironmentString("MailServer", text, 260), 1);
+  EXPECT_EQ(OSLoadString(nullptr, 0x3FFF, text, 512), 22u);
+  ReadWith(open, [](ReadArguments&) {});
+  OpenCollectionWith(open, [](CollectionArguments&) {});
+  NoteId view = 0;
+  EXPECT_EQ(NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, "-G40n^", &view, 0), 0);
+  EXPECT_EQ(NSFItemGetText(open.note, "MailFile", text, 260), 10u);
+  EXPECT_EQ(NSFItemInfo(open.note, "$REF", 4, nullptr, nullptr, nullptr, nullptr), 0);
+  ReadPosition position{};
+  const MemHandle memory = ReadBatch(position);
+  ASSERT_NE(OSLockObject(memory), nullptr);
+  EXPECT_EQ(OSUnlockObject(memory), 1);
+  EXPECT_EQ(OSMemFree(memory), 0);
+  char* argv[] = {program, option, nullptr};
+  EXPECT_EQ(NotesInitExtended(2, argv), 0);
+  EXPECT_EQ(NSFNoteClose(open.note), 0);
+  CloseMailUsers();
+  EXPECT_EQ(Finish(), "");
+}
+
+}  // namespace
+}  // namespace standin_test
