@@ -438,18 +438,18 @@ TEST_F(EndToEndTest, SampleDirectoryOfTheDemo) {
 }
 
 TEST_F(EndToEndTest, ReportThatCannotBeWrittenIsNoSuccess) {
-#if defined(_WIN32)
-  GTEST_SKIP() << "a device that refuses writes is a native test";
-#else
+  // The count and the usage text fail at the last flush. A message longer
+  // than the C library's buffer fails while it is printed, and what failed is
+  // dropped: nothing is left for the last flush, only the stream's error.
   fs::path directory = MakeDirectory("data", kIni, kMixed);
+  const std::string hugeMissing = std::string(9990, 'p') + "\\missing";
   for (const std::vector<std::string>& arguments :
-       std::vector<std::vector<std::string> >{{}, {"/help"}}) {
-    ToolRun run = RunProgram(kTool, arguments, directory, kStandIn, "/dev/full");
+       std::vector<std::vector<std::string> >{{}, {"/help"}, {"/path", hugeMissing}}) {
+    ToolRun run = RunProgram(kTool, arguments, directory, kStandIn, kRefusingOutput);
     EXPECT_EQ(run.status, 1) << arguments.size();
     EXPECT_EQ(run.err, "") << arguments.size();
   }
   EXPECT_EQ(ReadFile(directory / "leaks.txt"), "");
-#endif
 }
 
 TEST_F(EndToEndTest, LibraryThatCannotBeBound) {
