@@ -38,9 +38,9 @@ configure_and_build() {
   find "$dir" -name '*.gcda' -delete
 }
 
-# run_tests DIR: the whole suite of the build, its log beside it.
+# run_tests DIR JOBS: the whole suite of the build, its log beside it.
 run_tests() {
-  if ! ctest --test-dir "$1" -j2 --output-on-failure >"$1/ctest.log" 2>&1; then
+  if ! ctest --test-dir "$1" -j"$2" --output-on-failure >"$1/ctest.log" 2>&1; then
     grep -E "tests passed|\*\*\*Failed|Failed  " "$1/ctest.log" || true
     echo "coverage: tests failed in $1 (see $1/ctest.log)" >&2
     exit 1
@@ -57,7 +57,7 @@ tracefile() {
 
 echo "== native build with coverage: $native"
 configure_and_build "$native"
-run_tests "$native"
+run_tests "$native" 2
 tracefile "$native" gcov "$native/native.json"
 
 echo "== Windows build with coverage, tests under Wine: $windows"
@@ -69,8 +69,11 @@ export WINEPREFIX=$windows/wineprefix
 start_wineserver
 # Each count file lies at the host path its object was compiled at, which a
 # Windows process reaches on drive Z: (Wine maps / there) from any current
-# drive. GCOV_PREFIX puts the drive in front of it.
-GCOV_PREFIX=Z: run_tests "$windows"
+# drive. GCOV_PREFIX puts the drive in front of it. The test programs and
+# the tool share the counters of the tool's objects; one test at a time
+# keeps their updates of those files from crossing, which file locks do
+# reliably only natively.
+GCOV_PREFIX=Z: run_tests "$windows" 1
 tracefile "$windows" x86_64-w64-mingw32-gcov-posix "$windows/windows.json"
 
 echo "== both merged"
