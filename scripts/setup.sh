@@ -9,6 +9,7 @@ packages=(
   wine64 wine
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   valgrind zip
+  gcovr  # scripts/coverage.sh: line and branch coverage of the tool
   clang libclang-rt-dev llvm  # the fuzz build: clang, libFuzzer; llvm-symbolizer for reports
 )
 

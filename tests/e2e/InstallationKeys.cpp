@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "PrivatePrefix.h"
+
 namespace {
 
 const wchar_t* KeyName(InstallationKey key) {
@@ -32,6 +34,7 @@ void Check(LONG result, const char* what) {
 }
 
 HKEY CreateKey(InstallationKey key) {
+  RefuseUnlessPrivate();
   HKEY created = nullptr;
   Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, KeyName(key), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &created, nullptr),
@@ -64,6 +67,9 @@ void InstallationKeys::SetPathBytes(InstallationKey key, const std::string& byte
 }
 
 void InstallationKeys::RemoveAll() {
+  // Deleting the keys of a real installation is what must never happen: the
+  // tests skip outside the private prefix, and this is the second line.
+  RefuseUnlessPrivate();
   Check(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Lotus"), "RegDeleteTreeW");
   Check(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\Lotus"), "RegDeleteTreeW");
 }

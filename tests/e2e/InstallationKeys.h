@@ -1,7 +1,9 @@
 // The registry keys a Notes or Domino installation leaves under
 // HKEY_LOCAL_MACHINE, which the tool reads to find the library's directory.
 // While an InstallationKeys lives, the test owns all four: none exists when it
-// is made, and none is left when it goes. Windows only.
+// is made, and none is left when it goes. Windows only, and only inside the
+// build tree's private Wine prefix: anywhere else every member ends the
+// process with a message before it touches a key (PrivatePrefix.h).
 #pragma once
 
 #if defined(_WIN32)

@@ -26,6 +26,12 @@ void WriteFile(const fs::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;
 }
 
+#if defined(_WIN32)
+const fs::path kRefusingOutput = fs::temp_directory_path() / "quorvane-refusing-output";
+#else
+const fs::path kRefusingOutput = "/dev/full";
+#endif
+
 namespace {
 
 // The path, less its extension, of one run's private output files.
@@ -141,7 +147,14 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
 #if defined(_WIN32)
   std::string commandLine = QuoteArgument(program.string());
   for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
-  HANDLE out = OpenForChild(outFile, true);
+  HANDLE out;
+  if (outFile == kRefusingOutput) {
+    // A handle without write access: each write the program tries fails.
+    WriteFile(outFile, "");
+    out = OpenForChild(outFile, false);
+  } else {
+    out = OpenForChild(outFile, true);
+  }
   HANDLE err = OpenForChild(errFile, true);
   HANDLE in = OpenForChild("NUL", false);
   STARTUPINFOA startup{};

@@ -15,7 +15,8 @@ struct ToolRun {
 // Runs `program` with `arguments` (index 0 excluded) in `directory`, with
 // `libraryDirectory` on the library search path (PATH on Windows,
 // LD_LIBRARY_PATH elsewhere). Standard input is empty. Standard output goes
-// to `outputFile` when one is given, and is then not collected.
+// to `outputFile` when one is given, and is then not collected; with
+// kRefusingOutput every write to it fails.
 ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                    const std::filesystem::path& directory,
                    const std::filesystem::path& libraryDirectory,
@@ -29,6 +30,11 @@ ToolRun RunProgramOnePipe(const std::filesystem::path& program,
                           const std::vector<std::string>& arguments,
                           const std::filesystem::path& directory,
                           const std::filesystem::path& libraryDirectory);
+
+// An `outputFile` that takes no byte: natively the device /dev/full; on
+// Windows, which has no such device, a file the program gets opened for
+// reading only.
+extern const std::filesystem::path kRefusingOutput;
 
 // A path known at build time, as this process must spell it. Under Wine a
 // host path "/x/y" is "Z:\x\y".

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Line and branch coverage of the tool's code, src/apps/Quorvane/. Two builds
+# carry gcov's counters (--coverage -O0): build/coverage runs the native
+# suite, build/coverage-win the Windows suite under Wine, the only one that
+# reaches the registry lookup. gcovr reads each with its own compiler's gcov
+# and merges both into one report:
+#   build/coverage/report/index.html   line by line, per file
+#   build/coverage/report/lines.txt    lines per file, those not run
+#   build/coverage/report/branches.txt branches per file
+# The figures, the lines not run and the branches not taken are printed at
+# the end; docs/coverage.md says why each branch is not taken. Branches that
+# only the compiler's exception handling adds are left out
+# (--exclude-throw-branches): the tool throws nothing of its own.
+# Fails when a test fails, since the figures would then mean nothing.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+native=$root/build/coverage
+windows=$root/build/coverage-win
+report=$native/report
+jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
+"$root/scripts/setup.sh"
+
+# configure_and_build DIR [CMAKE ARGUMENTS...]
+configure_and_build() {
+  local dir=$1
+  shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_C_FLAGS_DEBUG="-g -O0 --coverage" -DCMAKE_CXX_FLAGS_DEBUG="-g -O0 --coverage" \
+      -DCMAKE_EXE_LINKER_FLAGS_DEBUG=--coverage -DCMAKE_SHARED_LINKER_FLAGS_DEBUG=--coverage "$@" >/dev/null
+  fi
+  cmake --build "$dir" --parallel "$jobs" >"$dir/build.log" 2>&1 || {
+    tail -40 "$dir/build.log"
+    echo "coverage: the build in $dir failed" >&2
+    exit 1
+  }
+  # Counts of an earlier run would be added to this one's.
+  find "$dir" -name '*.gcda' -delete
+}
+
+# run_tests DIR JOBS: the whole suite of the build, its log beside it.
+run_tests() {
+  if ! ctest --test-dir "$1" -j"$2" --output-on-failure >"$1/ctest.log" 2>&1; then
+    grep -E "tests passed|\*\*\*Failed|Failed  " "$1/ctest.log" || true
+    echo "coverage: tests failed in $1 (see $1/ctest.log)" >&2
+    exit 1
+  fi
+  grep -E "tests passed" "$1/ctest.log"
+}
+
+# tracefile DIR GCOV OUTPUT: the build's counts of the tool's files as a
+# gcovr JSON tracefile.
+tracefile() {
+  (cd "$root" && gcovr --root "$root" --filter 'src/apps/Quorvane/' --exclude-throw-branches \
+    --gcov-executable "$2" --json "$3" "$1")
+}
+
+echo "== native build with coverage: $native"
+configure_and_build "$native"
+run_tests "$native" 2
+tracefile "$native" gcov "$native/native.json"
+
+echo "== Windows build with coverage, tests under Wine: $windows"
+configure_and_build "$windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+# The build tree's own prefix: the registry tests run only there.
+export WINEPREFIX=$windows/wineprefix
+# shellcheck source=wine-prefix.sh
+. "$root/scripts/wine-prefix.sh"
+start_wineserver
+# Each count file lies at the host path its object was compiled at, which a
+# Windows process reaches on drive Z: (Wine maps / there) from any current
+# drive. GCOV_PREFIX puts the drive in front of it. The test programs and
+# the tool share the counters of the tool's objects; one test at a time
+# keeps their updates of those files from crossing, which file locks do
+# reliably only natively.
+GCOV_PREFIX=Z: run_tests "$windows" 1
+tracefile "$windows" x86_64-w64-mingw32-gcov-posix "$windows/windows.json"
+
+echo "== both merged"
+rm -rf "$report"
+mkdir -p "$report"
+# A function the two builds define apart, at other lines (the registry
+# lookup, the library loader), keeps the Windows one under a name of its own:
+# gcovr merges functions by name and cannot merge those.
+python3 - "$native/native.json" "$windows/windows.json" "$windows/windows-to-merge.json" <<'PY'
+import json, sys
+native, windows = (json.load(open(p)) for p in sys.argv[1:3])
+lines = {(f["file"], fn["name"]): fn["lineno"] for f in native["files"] for fn in f["functions"]}
+for f in windows["files"]:
+    for fn in f["functions"]:
+        if lines.get((f["file"], fn["name"]), fn["lineno"]) != fn["lineno"]:
+            fn["name"] += " [Windows]"
+json.dump(windows, open(sys.argv[3], "w"))
+PY
+merged=(--root "$root" --add-tracefile "$native/native.json"
+  --add-tracefile "$windows/windows-to-merge.json")
+(cd "$root" && gcovr "${merged[@]}" --html-details "$report/index.html" --json-pretty \
+  --json "$report/coverage.json" --txt "$report/lines.txt")
+(cd "$root" && gcovr "${merged[@]}" --branches --txt "$report/branches.txt")
+cat "$report/lines.txt"
+# figures LABEL=TRACEFILE...: lines and branches of each; the lines not run
+# and branches not taken of the last.
+python3 - "native=$native/native.json" "Windows=$windows/windows.json" \
+  "merged=$report/coverage.json" <<'PY'
+import json, sys
+for argument in sys.argv[1:]:
+    label, path = argument.split("=", 1)
+    lines = run = branches = taken = 0
+    not_run, not_taken = [], []
+    for f in sorted(json.load(open(path))["files"], key=lambda f: f["file"]):
+        for line in f["lines"]:
+            if line.get("gcovr/noncode"):
+                continue
+            where = f"{f['file']}:{line['line_number']}"
+            lines += 1
+            run += line["count"] > 0
+            if line["count"] == 0:
+                not_run.append(where)
+            for number, branch in enumerate(line["branches"]):
+                branches += 1
+                taken += branch["count"] > 0
+                if branch["count"] == 0:
+                    not_taken.append(f"{where} branch {number}")
+    print(f"{label}: lines {100.0 * run / max(lines, 1):.1f}% ({run} of {lines}), "
+          f"branches {100.0 * taken / max(branches, 1):.1f}% ({taken} of {branches})")
+print("lines not run:" + ("" if not_run else " none"))
+for where in not_run:
+    print("  " + where)
+print("branches not taken:" + ("" if not_taken else " none"))
+for where in not_taken:
+    print("  " + where)
+PY
+echo "report: $report/index.html"
