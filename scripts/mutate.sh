@@ -80,7 +80,16 @@ build() {  # build
 # Tells how the mutant fared: "caught by X" or "survived".
 verdict() {  # build
   local stage
-  if ! build "$1"; then echo "refused by the compiler"; return; fi
+  if ! build "$1"; then
+    # A shape the tests check at compile time is a catch; any other refusal
+    # means the mutant plants nothing.
+    if grep -q "static assertion failed" "$work/last-build.log"; then
+      echo "caught by a compile-time check"
+    else
+      echo "refused by the compiler"
+    fi
+    return
+  fi
   for stage in ${stages[$1]}; do
     run_tests "$1" "$stage"
     case $? in
@@ -153,6 +162,7 @@ while IFS= read -r entry; do
 done <"$list"
 
 # The builds are left as the unmutated sources make them.
+cp "$work/last-build.log" "$work/last-mutant-build.log" 2>/dev/null
 for b in "${used_builds[@]}"; do build "$b" || failed=$((failed + 1)); done
 echo "mutation stage: $(($(date +%s) - start)) s"
 echo "$passed passed, $failed failed"
