@@ -114,12 +114,25 @@ verdict() {  # build
   echo "survived"
 }
 
+selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
+
+# A persistent wineserver for the whole run when a Windows mutant is
+# selected; one the run starts itself it stops again at the end.
+if selected | grep -q '^win '; then
+  start_wineserver
+  if [[ "$(trap -p EXIT)" == *stop_wineserver* ]]; then
+    trap 'restore; stop_wineserver' EXIT
+  else
+    trap restore EXIT
+  fi
+  wine_started=1
+fi
+
 passed=0 failed=0 used_builds=()
 start=$(date +%s)
 
 # Every build the list uses must pass its tests unmutated first, or nothing
 # the stage says means anything.
-selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
 for b in $(selected | awk '{print $1}' | sort -u); do
   if [ -z "${stages[$b]:-}" ]; then echo "mutate: unknown build '$b'" >&2; exit 2; fi
   if [ ! -f "$root/build/$b/build.ninja" ]; then "$root/scripts/build.sh" "$b" >/dev/null || exit 1; fi
