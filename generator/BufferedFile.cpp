@@ -1,13 +1,15 @@
 #include "BufferedFile.h"
 
 BufferedFile::~BufferedFile() {
-  if (file_ != nullptr) std::fclose(file_);
+  // Still open only when the file was abandoned after a failure, which the
+  // caller already reports; the close result adds nothing.
+  if (file_ != nullptr) (void)std::fclose(file_);
 }
 
 bool BufferedFile::Open(const std::filesystem::path& file) {
   file_ = std::fopen(file.string().c_str(), "wb");
   buffer_.clear();
-  buffer_.reserve(kFlushSize + 64 * 1024);
+  buffer_.reserve(kFlushSize + std::size_t{64} * 1024);
   written_ = 0;
   failed_ = file_ == nullptr;
   return !failed_;

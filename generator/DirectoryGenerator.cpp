@@ -130,7 +130,7 @@ class NotesWriter {
     out_.Append("note");
     if ((shape >> 18 & 0x3F) == 0) {
       // An explicit id leaving a gap; the ids after it continue from it.
-      lastId_ += 4 * (1 + random_.Below(64));
+      lastId_ += std::uint64_t{4} * (1 + random_.Below(64));
       out_.Append(' ');
       out_.AppendHex(lastId_);
     } else {

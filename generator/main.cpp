@@ -59,5 +59,8 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(result.mailboxes),
               static_cast<unsigned long long>(result.notes),
               static_cast<unsigned long long>(result.bytes));
+  // The count is the result: a report that did not reach its file or pipe
+  // must not pass for a successful run.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return 1;
   return 0;
 }

@@ -20,18 +20,13 @@ usage() { sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 
 build_native() {
   "$root/scripts/setup.sh"
-  if [ ! -f "$bench/build.ninja" ]; then
-    cmake -S "$root/benchmarks" -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  fi
+  if [ ! -f "$bench/build.ninja" ]; then (cd "$root" && cmake --preset bench >/dev/null); fi
   cmake --build "$bench" --target "$@" >/dev/null
 }
 
 build_windows() {
-  if [ ! -f "$benchwin/build.ninja" ]; then
-    cmake -S "$root" -B "$benchwin" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQUORVANE_TESTS=OFF >/dev/null
-  fi
-  cmake --build "$benchwin" --target Quorvane nnotes >/dev/null
+  if [ ! -f "$benchwin/build.ninja" ]; then (cd "$root" && cmake --preset bench-win >/dev/null); fi
+  (cd "$root" && cmake --build --preset bench-win >/dev/null)
 }
 
 # generate N: the directory of N notes in data/notes-N (kept between runs

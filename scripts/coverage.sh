@@ -20,16 +20,11 @@ report=$native/report
 jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 "$root/scripts/setup.sh"
 
-# configure_and_build DIR [CMAKE ARGUMENTS...]
+# configure_and_build PRESET: build/PRESET, configured by its preset.
 configure_and_build() {
-  local dir=$1
-  shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-      -DCMAKE_C_FLAGS_DEBUG="-g -O0 --coverage" -DCMAKE_CXX_FLAGS_DEBUG="-g -O0 --coverage" \
-      -DCMAKE_EXE_LINKER_FLAGS_DEBUG=--coverage -DCMAKE_SHARED_LINKER_FLAGS_DEBUG=--coverage "$@" >/dev/null
-  fi
-  cmake --build "$dir" --parallel "$jobs" >"$dir/build.log" 2>&1 || {
+  local dir=$root/build/$1
+  if [ ! -f "$dir/build.ninja" ]; then (cd "$root" && cmake --preset "$1" >/dev/null); fi
+  (cd "$root" && cmake --build --preset "$1" --parallel "$jobs") >"$dir/build.log" 2>&1 || {
     tail -40 "$dir/build.log"
     echo "coverage: the build in $dir failed" >&2
     exit 1
@@ -38,14 +33,16 @@ configure_and_build() {
   find "$dir" -name '*.gcda' -delete
 }
 
-# run_tests DIR JOBS: the whole suite of the build, its log beside it.
+# run_tests PRESET: the whole suite of the build by its test preset, its log
+# beside it.
 run_tests() {
-  if ! ctest --test-dir "$1" -j"$2" --output-on-failure >"$1/ctest.log" 2>&1; then
-    grep -E "tests passed|\*\*\*Failed|Failed  " "$1/ctest.log" || true
-    echo "coverage: tests failed in $1 (see $1/ctest.log)" >&2
+  local log=$root/build/$1/ctest.log
+  if ! (cd "$root" && ctest --preset "$1") >"$log" 2>&1; then
+    grep -E "tests passed|\*\*\*Failed|Failed  " "$log" || true
+    echo "coverage: tests failed in build/$1 (see $log)" >&2
     exit 1
   fi
-  grep -E "tests passed" "$1/ctest.log"
+  grep -E "tests passed" "$log"
 }
 
 # tracefile DIR GCOV OUTPUT: the build's counts of the tool's files as a
@@ -56,24 +53,25 @@ tracefile() {
 }
 
 echo "== native build with coverage: $native"
-configure_and_build "$native"
-run_tests "$native" 2
+configure_and_build coverage
+run_tests coverage
 tracefile "$native" gcov "$native/native.json"
 
 echo "== Windows build with coverage, tests under Wine: $windows"
-configure_and_build "$windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
-# The build tree's own prefix: the registry tests run only there.
+configure_and_build coverage-win
+# The build tree's own prefix, which the test preset names too: the registry
+# tests run only there.
 export WINEPREFIX=$windows/wineprefix
 # shellcheck source=wine-prefix.sh
 . "$root/scripts/wine-prefix.sh"
 start_wineserver
 # Each count file lies at the host path its object was compiled at, which a
 # Windows process reaches on drive Z: (Wine maps / there) from any current
-# drive. GCOV_PREFIX puts the drive in front of it. The test programs and
-# the tool share the counters of the tool's objects; one test at a time
-# keeps their updates of those files from crossing, which file locks do
-# reliably only natively.
-GCOV_PREFIX=Z: run_tests "$windows" 1
+# drive: the test preset sets GCOV_PREFIX=Z:. The test programs and the tool
+# share the counters of the tool's objects; the preset runs one test at a
+# time, which keeps their updates of those files from crossing (file locks
+# do that reliably only natively).
+run_tests coverage-win
 tracefile "$windows" x86_64-w64-mingw32-gcov-posix "$windows/windows.json"
 
 echo "== both merged"

@@ -5,10 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-if [ ! -f "$root/build/win/build.ninja" ]; then
-  cmake -S "$root" -B "$root/build/win" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-fi
+if [ ! -f "$root/build/win/build.ninja" ]; then (cd "$root" && cmake --preset win >/dev/null); fi
 cmake --build "$root/build/win" --target Quorvane nnotes >/dev/null
 
 # shellcheck source=wine-prefix.sh

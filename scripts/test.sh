@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every build and runs every test: the
-# native build natively, the Windows build under Wine, the native tests again
+# Installs what is missing, builds every build and runs every test: the lint
+# stage (clang-format, clang-tidy), the native build natively, the Windows build under Wine, the native tests again
 # with AddressSanitizer and UBSan, the native end-to-end tests with every tool
 # process under valgrind's memcheck, each fuzz target for a minute, and the
 # mutation stage, which plants faults in the tool and requires each caught.
@@ -13,21 +13,22 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=wine-prefix.sh
 . "$root/scripts/wine-prefix.sh"
 start_wineserver
+cd "$root"
 
 failed=0
-for build in native win; do
+echo
+echo "== lint: formatting and clang-tidy"
+"$root/scripts/lint.sh" 2>&1 | tee "$root/build/lint.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
+
+# Each build's tests by its test preset (the sanitizers' options are the
+# asan preset's).
+for build in native win asan; do
   echo
   echo "== tests of the $build build"
-  ctest --test-dir "$root/build/$build" --output-on-failure -j2 2>&1 | tee "$root/build/$build/ctest.log"
+  ctest --preset "$build" 2>&1 | tee "$root/build/$build/ctest.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
 done
-
-echo
-echo "== tests of the asan build (AddressSanitizer, UBSan)"
-ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
-  UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir "$root/build/asan" --output-on-failure -j2 2>&1 | tee "$root/build/asan/ctest.log"
-[ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
 
 # Every process of the tool that the native end-to-end tests start runs under
 # memcheck (scripts/memcheck.sh), one report per process in build/memcheck.
@@ -40,7 +41,7 @@ mkdir -p "$memcheck"
 e2e_suites=$("$root/build/native/tests/e2e/quorvane_e2e_tests" --gtest_list_tests |
   grep -E '^[A-Za-z0-9_/]+\.$' | sed 's/\.$//' | paste -sd'|')
 QUORVANE_E2E_WRAPPER="$root/scripts/memcheck.sh" QUORVANE_MEMCHECK_LOGS="$memcheck" \
-  ctest --test-dir "$root/build/native" -R "^($e2e_suites)\\." --output-on-failure -j2 2>&1 |
+  ctest --preset native -R "^($e2e_suites)\\." 2>&1 |
   tee "$memcheck/ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
 # The reports themselves, so that a wrapper that never ran cannot pass: at
@@ -85,9 +86,9 @@ echo "== mutation stage: planted faults, each must be caught"
 "$root/scripts/mutate.sh" 2>&1 | tee "$root/build/mutation.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
 
-# One closing line over every stage: each test of the ctest runs, the
-# memcheck reports as one result, each fuzz target as one and each mutant as
-# one.
+# One closing line over every stage: each lint check, each test of the
+# ctest runs, the memcheck reports as one result, each fuzz target as one
+# and each mutant as one.
 passed=0 failures=0
 for log in native/ctest.log win/ctest.log asan/ctest.log memcheck/ctest.log; do
   line=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" "$root/build/$log" | tail -1)
@@ -97,13 +98,15 @@ for log in native/ctest.log win/ctest.log asan/ctest.log memcheck/ctest.log; do
   passed=$((passed + total - bad))
   failures=$((failures + bad))
 done
-line=$(grep -E "^[0-9]+ passed, [0-9]+ failed$" "$root/build/mutation.log" | tail -1)
-if [ -n "$line" ]; then
-  passed=$((passed + $(cut -d' ' -f1 <<<"$line")))
-  failures=$((failures + $(cut -d' ' -f3 <<<"$line")))
-else
-  failed=1
-fi
+for log in lint.log mutation.log; do
+  line=$(grep -E "^[0-9]+ passed, [0-9]+ failed$" "$root/build/$log" | tail -1)
+  if [ -n "$line" ]; then
+    passed=$((passed + $(cut -d' ' -f1 <<<"$line")))
+    failures=$((failures + $(cut -d' ' -f3 <<<"$line")))
+  else
+    failed=1
+  fi
+done
 for clean in "$memcheck_clean" "${fuzz_clean[@]}"; do
   if [ "$clean" -eq 1 ]; then passed=$((passed + 1)); else failures=$((failures + 1)); fi
 done

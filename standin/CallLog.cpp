@@ -9,14 +9,22 @@ namespace {
 
 // Opened when the library is loaded, closed when it is unloaded. Each line is
 // flushed at once, so the log is complete even when the process is killed.
+// A log that could not be created or written would read as calls that were
+// never made, so the process is stopped instead (the test then fails on its
+// status): at load when the file cannot be created, at unload when a write
+// failed, which ferror remembers until the close.
 class CallLogFile {
  public:
-  CallLogFile() {
+  CallLogFile() noexcept {
     const char* path = std::getenv(kCallLogVariable);
-    if (path != nullptr && *path != '\0') file_ = std::fopen(path, "wb");
+    if (path == nullptr || *path == '\0') return;
+    file_ = std::fopen(path, "wb");
+    if (file_ == nullptr) Fail("cannot be created");
   }
   ~CallLogFile() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ == nullptr) return;
+    const bool written = !std::ferror(file_);
+    if (std::fclose(file_) != 0 || !written) Fail("could not be written");
   }
   CallLogFile(const CallLogFile&) = delete;
   CallLogFile& operator=(const CallLogFile&) = delete;
@@ -29,6 +37,11 @@ class CallLogFile {
   }
 
  private:
+  [[noreturn]] static void Fail(const char* what) noexcept {
+    std::fprintf(stderr, "stand-in: the call log (%s) %s\n", kCallLogVariable, what);
+    std::abort();
+  }
+
   std::FILE* file_ = nullptr;
 };
 

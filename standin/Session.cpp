@@ -186,6 +186,7 @@ void Session::WriteReport(bool termCalled) const {
   // Leaks of one kind in handle order; the hex handles have a fixed width.
   const auto leaks = [&lines](const auto& table, const char* kind, auto details) {
     std::vector<std::string> found;
+    found.reserve(table.size());
     for (const auto& [handle, object] : table) {
       found.push_back("leak: " + std::string(kind) + " handle " + Hex(handle, 2 * sizeof handle) +
                       " " + details(object));

@@ -58,7 +58,9 @@ bool ParseNumber(std::string_view text, std::uint64_t max, std::uint64_t& value)
 
 std::string Hex(std::uint64_t value, int digits) {
   char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+  // At most 2 + 16 digits and the terminator: it always fits.
+  (void)std::snprintf(text, sizeof text, "0x%0*llX", digits,
+                      static_cast<unsigned long long>(value));
   return text;
 }
 

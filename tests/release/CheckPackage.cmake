@@ -1,6 +1,9 @@
 # Builds the administrator's package from a configured Windows build and
 # checks what it holds:
-#   cmake -DBUILD_DIR=<build> -DVERSION=<x.y.z> -P CheckPackage.cmake
+#   cmake -DBUILD_DIR=<build> -DVERSION=<x.y.z> -DOBJDUMP=<objdump> -P CheckPackage.cmake
+# OBJDUMP reads the exe's imports; a toolchain without one (MSVC) fails the
+# check, since it could not tell what the exe needs.
+cmake_minimum_required(VERSION 3.20)
 set(output ${BUILD_DIR}/package-check)
 file(REMOVE_RECURSE ${output})
 execute_process(
@@ -41,4 +44,24 @@ file(STRINGS ${output}/unpacked/${top}/README.txt first LIMIT_COUNT 1)
 if(NOT first MATCHES "^Quorvane ${VERSION} ")
   message(FATAL_ERROR "README.txt does not name version ${VERSION}: ${first}")
 endif()
-message(STATUS "${zip}: ${entries}")
+
+# The exe runs on any Windows machine with nothing beside it: the DLLs it
+# imports are all Windows' own, none of a compiler's runtime.
+if(NOT OBJDUMP)
+  message(FATAL_ERROR "no objdump to read the imports of Quorvane.exe")
+endif()
+execute_process(COMMAND ${OBJDUMP} -p ${output}/unpacked/${top}/Quorvane.exe
+                OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${headers}")
+if(NOT result EQUAL 0 OR NOT imports)
+  message(FATAL_ERROR "the imports of Quorvane.exe could not be read")
+endif()
+set(system_dlls advapi32.dll kernel32.dll msvcrt.dll ucrtbase.dll user32.dll ntdll.dll)
+foreach(import ${imports})
+  string(REPLACE "DLL Name: " "" dll "${import}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST system_dlls AND NOT dll MATCHES "^api-ms-win-")
+    message(FATAL_ERROR "Quorvane.exe imports ${dll}, which is no system DLL")
+  endif()
+endforeach()
+message(STATUS "${zip}: ${entries}; imports ${imports}")

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -158,8 +159,20 @@ bool CountInDirectory(const char* serverName, std::uint32_t& total, bool listNam
   return ok;
 }
 
-// One listing line being built: the mail file name and up to six detail
-// items, each after ", ", and the line end.
+// The items of a /details line after the mail file name, in print order.
+constexpr const char* kDetailItems[] = {"FirstName", "LastName",   "FullName",
+                                        "Mail",      "MailServer", "MailDomain"};
+
+// The longest line there can be: the mail file name and every detail item,
+// each at the longest text ReadItemText gives (kItemTextSize - 1 bytes, as it
+// terminates each text within its buffer), each detail after ", ", then the
+// line end.
+constexpr std::size_t kLongestListingLine =
+    (kItemTextSize - 1) + std::size(kDetailItems) * (2 + (kItemTextSize - 1)) + 1;
+
+// One listing line being built: the mail file name and the detail items,
+// each after ", ", and the line end. Nothing here checks a length: every
+// text appended is one ReadItemText gave, or ", ".
 class ListingLine {
  public:
   void Append(const char* text) {
@@ -173,7 +186,10 @@ class ListingLine {
   }
 
  private:
-  char line_[kItemTextSize + 6 * (2 + kItemTextSize)];
+  // 1826 bytes: the longest line, whole.
+  static constexpr std::size_t kCapacity = 1826;
+  static_assert(kCapacity >= kLongestListingLine, "the longest listing line must fit its buffer");
+  char line_[kCapacity];
   std::size_t used_ = 0;
 };
 
@@ -184,8 +200,6 @@ void PrintMailboxLine(NoteHandle note, const char* mailFile, bool listDetails) {
   ListingLine line;
   line.Append(mailFile);
   if (listDetails) {
-    static constexpr const char* kDetailItems[] = {"FirstName", "LastName",   "FullName",
-                                                   "Mail",      "MailServer", "MailDomain"};
     char text[kItemTextSize] = {};
     for (const char* item : kDetailItems) {
       if (ReadItemText(note, item, text)) {

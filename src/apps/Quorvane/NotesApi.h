@@ -2,12 +2,17 @@
 // the seventeen entry points the tool binds at run time.
 //
 // NOTES_ENTRY_POINTS lists every entry point once, in binding order, with its
-// result type and parameters. The table NotesApi, the binding loop and the
-// stand-in runtime's exported declarations are all expanded from that list,
-// so a call shape is written in exactly one place.
+// result type and parameters. The table NotesApi and the binding loop are
+// both expanded from that list, so a call shape is written in exactly one
+// place in the tool.
 #pragma once
 
 #include <cstdint>
+
+// The handles, the position and the call shapes below are those of the
+// 64-bit library; a 32-bit build would bind the wrong shapes.
+static_assert(sizeof(void*) == 8,
+              "Quorvane is built for x64 only: the Notes library's call shapes are those of x64");
 
 // Result of a library call; 0 is success. The low 14 bits select the text.
 using NotesStatus = std::uint16_t;
@@ -79,6 +84,8 @@ constexpr std::uint16_t kSignalMoreToDo = 0x0020;
      std::uint16_t* dataType, void* valueBlock, std::uint32_t* valueLength))
 // clang-format on
 
+// One "+1" per entry point, summed after the 0 in front of the list.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define NOTES_COUNT_ENTRY_POINT(result, name, parameters) +1
 constexpr int kNotesEntryPointCount = 0 NOTES_ENTRY_POINTS(NOTES_COUNT_ENTRY_POINT);
 #undef NOTES_COUNT_ENTRY_POINT
@@ -86,6 +93,8 @@ constexpr int kNotesEntryPointCount = 0 NOTES_ENTRY_POINTS(NOTES_COUNT_ENTRY_POI
 // The process-wide table of entry points: filled once when the library is
 // bound, read-only afterwards. Unit tests fill it with in-process fakes.
 struct NotesApiTable {
+// A declaration: parentheses around the type or the name would not compile.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define NOTES_DECLARE_POINTER(result, name, parameters) result(*name) parameters;
   NOTES_ENTRY_POINTS(NOTES_DECLARE_POINTER)
 #undef NOTES_DECLARE_POINTER
