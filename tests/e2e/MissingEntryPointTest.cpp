@@ -36,10 +36,12 @@ const char* const kEntryPoints[] = {
 const std::string kMissing = "Error: unable to obtain function from dll.\n";
 
 // The stand-in's call log, written by the tool's process while this lives.
+// A fresh log removes what a file of that name held; a device is named with
+// fresh false, so that it is never removed.
 class CallLog {
  public:
-  explicit CallLog(const fs::path& file) : file_(file) {
-    fs::remove(file_);
+  explicit CallLog(const fs::path& file, bool fresh = true) : file_(file) {
+    if (fresh) fs::remove(file_);
 #if defined(_WIN32)
     SetEnvironmentVariableW(L"STANDIN_CALL_LOG", file_.wstring().c_str());
 #else
@@ -160,3 +162,30 @@ TEST_F(MissingEntryPoint, EachEntryPointMissingInTurn) {
 }
 
 }  // namespace
+
+TEST_F(MissingEntryPoint, CallLogThatCannotBeKeptStopsTheProcess) {
+  // A log the stand-in could not create or write would read as calls never
+  // made; the process must not end as if the run had been clean.
+  const fs::path directory = MakeDirectory("data", kIni, "view Mail Users\n");
+  struct Row {
+    const char* what;
+    fs::path log;
+    std::string message;
+  };
+  std::vector<Row> rows = {
+      {"log in a folder that does not exist", root_ / "absent" / "calls.txt",
+       "stand-in: the call log (STANDIN_CALL_LOG) cannot be created\n"},
+  };
+#if !defined(_WIN32)
+  rows.push_back({"log on a device that takes no byte", "/dev/full",
+                  "stand-in: the call log (STANDIN_CALL_LOG) could not be written\n"});
+#endif
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    CallLog log(row.log, false);
+    const ToolRun run = RunProgram(kTool, {"/path", directory.string()}, root_, kStandIn);
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.status, 1);
+    EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+  }
+}
