@@ -138,7 +138,7 @@ for b in $(selected | awk '{print $1}' | sort -u); do
   if [ ! -f "$root/build/$b/build.ninja" ]; then "$root/scripts/build.sh" "$b" >/dev/null || exit 1; fi
   if [ "$(verdict "$b")" != survived ]; then
     echo "mutate: the unmutated $b build fails its tests:" >&2
-    tail -30 "$work/last-build.log" "$work/last-test.log" >&2
+    tail -n 30 "$work/last-build.log" "$work/last-test.log" >&2
     exit 1
   fi
   used_builds+=("$b")
