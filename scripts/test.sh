@@ -32,7 +32,9 @@ done
 
 # Every process of the tool that the native end-to-end tests start runs under
 # memcheck (scripts/memcheck.sh), one report per process in build/memcheck.
-# The tests are those of every suite in the end-to-end test program.
+# The tests are those of every suite in the end-to-end test program, less
+# the one whose tool processes the stand-in aborts on purpose (a call log it
+# cannot keep): an aborted process leaves its memory allocated.
 echo
 echo "== end-to-end tests of the native build under valgrind memcheck"
 memcheck="$root/build/memcheck"
@@ -41,7 +43,7 @@ mkdir -p "$memcheck"
 e2e_suites=$("$root/build/native/tests/e2e/quorvane_e2e_tests" --gtest_list_tests |
   grep -E '^[A-Za-z0-9_/]+\.$' | sed 's/\.$//' | paste -sd'|')
 QUORVANE_E2E_WRAPPER="$root/scripts/memcheck.sh" QUORVANE_MEMCHECK_LOGS="$memcheck" \
-  ctest --preset native -R "^($e2e_suites)\\." 2>&1 |
+  ctest --preset native -R "^($e2e_suites)\\." -E 'CallLogThatCannotBeKeptStopsTheProcess' 2>&1 |
   tee "$memcheck/ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
 # The reports themselves, so that a wrapper that never ran cannot pass: at
