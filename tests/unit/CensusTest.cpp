@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Census.h"
+#include "Driver.h"
 #include "FakeNotes.h"
 
 namespace {
@@ -298,6 +299,145 @@ TEST_F(CensusTest, ExceptionOutsideABatchEndsTheCensusAndReleasesAll) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(fake.calls["NSFDbClose"], 1);
   EXPECT_EQ(fake.Problems(), "");
+}
+
+// One release call that throws per row. A note's close is part of that
+// note's work: the rest of its batch is abandoned and the read loop goes on.
+// Any other release that throws ends the census at once. Either way every
+// other handle is released, nothing more is printed, and the tool reports the
+// failure; the release that threw leaves its handle as the library had it.
+TEST_F(CensusTest, ReleaseThatThrowsFailsTheCensusAndReleasesEveryOtherHandle) {
+  struct Case {
+    const char* name;
+    std::map<std::string, int> throwsOn;
+    std::function<void(FakeNotes&)> arrange;
+    std::uint32_t total;
+    int reads;
+    std::string err;                   // status texts printed before the throw
+    std::vector<NoteId> notesLeft;     // open in the library afterwards
+    std::size_t memoryLeft;            // blocks not freed
+    std::vector<int> locksLeft;        // their locks
+    bool databaseLeft;                 // the database is still open
+    std::vector<std::string> misuses;  // what the library saw besides
+  };
+  auto none = [](FakeNotes&) {};
+  const std::vector<Case> cases = {
+      {"a note's close", {{"NSFNoteClose", 3}}, none, 2 + 6, 3, "", {12}, 0, {}, false, {}},
+      {"a note's close after an item read threw",
+       {{"NSFItemGetText", 5}, {"NSFNoteClose", 3}},
+       none,
+       2 + 6,
+       3,
+       "",
+       {12},
+       0,
+       {},
+       false,
+       {}},
+      {"the first batch's unlock", {{"OSUnlockObject", 1}}, none, 4, 1, "", {}, 1, {1}, false, {}},
+      {"the second batch's free", {{"OSMemFree", 2}}, none, 8, 2, "", {}, 1, {0}, false, {}},
+      {"the free of memory that gives no address",
+       {{"OSMemFree", 2}},
+       [](FakeNotes& f) { f.lockFailures = {2}; },
+       4,
+       2,
+       "",
+       {},
+       1,
+       {0},
+       false,
+       {}},
+      {"the free after the lock threw",
+       {{"OSLockObject", 2}, {"OSMemFree", 2}},
+       none,
+       4,
+       2,
+       "",
+       {},
+       1,
+       {0},
+       false,
+       {}},
+      {"the collection's close",
+       {{"NIFCloseCollection", 1}},
+       none,
+       10,
+       3,
+       "",
+       {},
+       0,
+       {},
+       false,
+       {"NSFDbClose with its collection still open"}},
+      {"the database's last close", {{"NSFDbClose", 1}}, none, 10, 3, "", {}, 0, {}, true, {}},
+      {"the database's close after the view was not found",
+       {{"NSFDbClose", 1}},
+       [](FakeNotes& f) { f.findViewStatus = 0x0104; },
+       0,
+       0,
+       "text of 0x0104\n",
+       {},
+       0,
+       {},
+       true,
+       {}},
+      {"the database's close after the collection did not open",
+       {{"NSFDbClose", 1}},
+       [](FakeNotes& f) { f.openCollectionStatus = 0x0109; },
+       0,
+       0,
+       "text of 0x0109\n",
+       {},
+       0,
+       {},
+       true,
+       {}},
+  };
+  for (const Case& c : cases) {
+    auto arrange = [&c](FakeNotes& f) {
+      f.view = Mailboxes(10);
+      f.batchSize = 4;
+      f.environment["MailServer"] = kServer;
+      f.throwsOn = c.throwsOn;
+      c.arrange(f);
+    };
+    FakeNotes failing;
+    failing.Install();
+    arrange(failing);
+    std::uint32_t total = 0;
+    CensusRun run = Count(kServer, total);
+    EXPECT_FALSE(run.ok) << c.name;
+    EXPECT_EQ(total, c.total) << c.name;
+    EXPECT_EQ(failing.calls["NIFReadEntries"], c.reads) << c.name;
+    EXPECT_EQ(run.out, "") << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+    std::vector<NoteId> notesLeft;
+    for (const auto& open : failing.notes) notesLeft.push_back(open.second->id);
+    EXPECT_EQ(notesLeft, c.notesLeft) << c.name;
+    std::vector<int> locksLeft;
+    for (const auto& block : failing.memory) locksLeft.push_back(block.second.locks);
+    EXPECT_EQ(failing.memory.size(), c.memoryLeft) << c.name;
+    EXPECT_EQ(locksLeft, c.locksLeft) << c.name;
+    EXPECT_EQ(failing.databases.size(), c.databaseLeft ? 1u : 0u) << c.name;
+    EXPECT_EQ(failing.collections.size(), c.name == std::string("the collection's close") ? 1u : 0u)
+        << c.name;
+    EXPECT_EQ(failing.misuses, c.misuses) << c.name;
+
+    // The tool around it: its one message, status 1, the runtime ended.
+    FakeNotes session;
+    session.Install();
+    arrange(session);
+    char program[] = "Quorvane.exe";
+    char* argv[] = {program, nullptr};
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = RunNotesSession(1, argv, Options{});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Unable to count mailboxes.\n")
+        << c.name;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.name;
+    EXPECT_EQ(status, 1) << c.name;
+    EXPECT_EQ(session.calls["NotesTerm"], 1) << c.name;
+  }
 }
 
 FakeNote Person(NoteId id, const std::string& mailFile, const std::string& first,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -25,7 +26,16 @@ constexpr NotesStatus kHighestStringNumber = 0x3FFF;
 // Reads past which a census can only be looping without end.
 constexpr int kRunawayReads = 100000;
 
-void Count(const char* name) { ++active->calls[name]; }
+// Counts a call of `name`; the call that FakeNotes::throwsOn names for it
+// throws instead of doing anything.
+int Count(const char* name) {
+  const int call = ++active->calls[name];
+  auto thrown = active->throwsOn.find(name);
+  if (thrown != active->throwsOn.end() && thrown->second == call) {
+    throw std::runtime_error(std::string(name) + " fails");
+  }
+  return call;
+}
 void Misuse(const std::string& what) { active->misuses.push_back(what); }
 // Records a misuse of `call` when `fine` is false.
 void Expect(bool fine, const char* call, const char* what) {
@@ -128,7 +138,7 @@ NotesBool FakeOSUnlockObject(MemHandle handle) {
 }
 
 void* FakeOSLockObject(MemHandle handle) {
-  int call = ++active->calls["OSLockObject"];
+  const int call = Count("OSLockObject");
   auto found = active->memory.find(handle);
   if (found == active->memory.end()) {
     Misuse("OSLockObject of unknown memory");
@@ -223,7 +233,7 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
                                std::uint32_t returnMask, MemHandle* buffer,
                                std::uint16_t* bufferLength, std::uint32_t* skipped,
                                std::uint32_t* returned, std::uint16_t* signalFlags) {
-  int call = ++active->calls["NIFReadEntries"];
+  const int call = Count("NIFReadEntries");
   if (active->collections.count(collection) == 0) Misuse("NIFReadEntries of unknown collection");
   Expect(skipNavigator == kNextEntry && skipCount == 1 && returnNavigator == kNextEntry,
          "NIFReadEntries", "not one step to the next entry");

@@ -59,6 +59,9 @@ struct FakeNotes {
   bool unterminatedTexts = false;
   // OSLoadString's text for a string number; "text of 0xNNNN" otherwise.
   std::map<NotesStatus, std::string> statusTexts;
+  // Entry point name -> the call of it (1-based) that throws
+  // std::runtime_error before it does anything.
+  std::map<std::string, int> throwsOn;
   // Runs inside NSFNoteOpen before it opens the note; may throw.
   std::function<void(NoteId)> beforeNoteOpen;
 

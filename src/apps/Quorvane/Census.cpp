@@ -9,9 +9,13 @@ namespace {
 constexpr std::uint16_t kItemTextSize = 260;
 constexpr std::uint16_t kStatusTextSize = 512;
 
-// Owns one library handle and releases it when it goes out of scope, unless
-// Release() has already given it back and reported the library's status.
-// ReleaseFunction points at the table entry that releases this kind.
+// Owns one library handle. Where the census can still succeed, the handle is
+// given back with Release(), so that a release call that throws reaches the
+// census's own handlers. The destructor releases what a failure left open (an
+// error path, an exception); an exception from that release is dropped there,
+// as one thrown out of a destructor would end the process, and the census is
+// failing already. ReleaseFunction points at the table entry that releases
+// this kind.
 template <typename Handle, auto ReleaseFunction>
 class HandleGuard {
  public:
@@ -20,11 +24,18 @@ class HandleGuard {
   HandleGuard(const HandleGuard&) = delete;
   HandleGuard& operator=(const HandleGuard&) = delete;
   ~HandleGuard() {
-    if (handle_ != 0) (NotesApi.*ReleaseFunction)(handle_);
+    if (handle_ == 0) return;
+    try {
+      (NotesApi.*ReleaseFunction)(handle_);
+    } catch (...) {
+      // The census is failing already; see above.
+    }
   }
 
   Handle get() const { return handle_; }
   void reset(Handle handle) { handle_ = handle; }
+  // Gives the handle back and returns the library's status. The guard
+  // forgets the handle first, so a release that throws is never tried again.
   NotesStatus Release() {
     Handle handle = handle_;
     handle_ = 0;
@@ -40,21 +51,35 @@ using CollectionGuard = HandleGuard<CollectionHandle, &NotesApiTable::NIFCloseCo
 using NoteGuard = HandleGuard<NoteHandle, &NotesApiTable::NSFNoteClose>;
 
 // One batch of a collection read: locked while its NoteIds are read, then
-// unlocked and freed whatever happens.
+// unlocked and freed by Release(), or by the destructor when an exception
+// leaves it first, as with HandleGuard.
 class BatchMemory {
  public:
   explicit BatchMemory(MemHandle handle) : handle_(handle) {}
   BatchMemory(const BatchMemory&) = delete;
   BatchMemory& operator=(const BatchMemory&) = delete;
   ~BatchMemory() {
-    if (locked_) NotesApi.OSUnlockObject(handle_);
-    NotesApi.OSMemFree(handle_);
+    if (handle_ == 0) return;
+    try {
+      Release();
+    } catch (...) {
+      // The census is failing already.
+    }
   }
 
   const NoteId* Lock() {
     void* contents = NotesApi.OSLockObject(handle_);
     locked_ = contents != nullptr;
     return static_cast<const NoteId*>(contents);
+  }
+
+  // Unlocks the memory when it is locked, then frees it. Memory whose unlock
+  // throws is not freed: it may still be locked.
+  void Release() {
+    MemHandle handle = handle_;
+    handle_ = 0;
+    if (locked_) NotesApi.OSUnlockObject(handle);
+    NotesApi.OSMemFree(handle);
   }
 
  private:
@@ -70,29 +95,34 @@ bool ReadItemText(NoteHandle note, const char* item, char (&text)[kItemTextSize]
 }
 
 // Counts the mailboxes among one batch of NoteIds into total and releases the
-// batch. False when the batch could not be read whole.
+// batch. False when the batch could not be read whole. An exception of the
+// per-note work abandons the rest of the batch; one from locking or
+// releasing the batch leaves here.
 bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, const char* serverName,
                 std::uint32_t& total, bool listNames, bool listDetails) {
   BatchMemory memory(buffer);
   const NoteId* noteIds = memory.Lock();
-  if (noteIds == nullptr) return false;
-
+  // Memory that gives no address holds nothing the census can read.
+  bool whole = noteIds != nullptr;
   std::uint32_t tally = 0;
-  bool whole = true;
-  try {
-    for (std::uint32_t i = 0; i < entries; ++i) {
-      if (QualifyMailboxNote(database, noteIds[i], serverName, listNames, listDetails)) ++tally;
+  if (whole) {
+    try {
+      for (std::uint32_t i = 0; i < entries; ++i) {
+        if (QualifyMailboxNote(database, noteIds[i], serverName, listNames, listDetails)) ++tally;
+      }
+    } catch (...) {
+      // The rest of the batch is abandoned; what it counted so far stands.
+      whole = false;
     }
-  } catch (...) {
-    // The rest of the batch is abandoned; what it counted so far stands.
-    whole = false;
   }
   total += tally;
+  memory.Release();
   return whole;
 }
 
 // The census proper, once serverName is known to be there. Exceptions leave
-// it through the guards, which release whatever is open.
+// it through the guards, which release whatever is open; a release that
+// throws leaves it the same way.
 bool CountInDirectory(const char* serverName, std::uint32_t& total, bool listNames,
                       bool listDetails) {
   bool ok = true;
@@ -211,6 +241,24 @@ void PrintMailboxLine(NoteHandle note, const char* mailFile, bool listDetails) {
   line.Write();
 }
 
+// The tests of QualifyMailboxNote on a note it has opened, and the listing
+// line of a mailbox.
+bool JudgeOpenNote(NoteHandle note, const char* serverName, bool listNames, bool listDetails) {
+  char mailServer[kItemTextSize] = {};
+  if (!ReadItemText(note, "MailServer", mailServer)) return false;
+  if (std::strcmp(mailServer, serverName) != 0) return false;
+  // A response note carries "$REF"; any failure means it has none.
+  constexpr char kResponseItem[] = "$REF";
+  if (NotesApi.NSFItemInfo(note, kResponseItem, sizeof kResponseItem - 1, nullptr, nullptr, nullptr,
+                           nullptr) == 0) {
+    return false;
+  }
+  char mailFile[kItemTextSize] = {};
+  if (!ReadItemText(note, "MailFile", mailFile)) return false;
+  if (listNames || listDetails) PrintMailboxLine(note, mailFile, listDetails);
+  return true;
+}
+
 }  // namespace
 
 void PrintNotesStatus(NotesStatus status) {
@@ -226,23 +274,14 @@ void PrintNotesStatus(NotesStatus status) {
 
 bool QualifyMailboxNote(DbHandle database, NoteId noteId, const char* serverName, bool listNames,
                         bool listDetails) {
-  char mailServer[kItemTextSize] = {};
   NoteHandle opened = 0;
   if (NotesApi.NSFNoteOpen(database, noteId, kNoteOpenSummary, &opened) != 0) return false;
   NoteGuard note(opened);
-
-  if (!ReadItemText(note.get(), "MailServer", mailServer)) return false;
-  if (std::strcmp(mailServer, serverName) != 0) return false;
-  // A response note carries "$REF"; any failure means it has none.
-  constexpr char kResponseItem[] = "$REF";
-  if (NotesApi.NSFItemInfo(note.get(), kResponseItem, sizeof kResponseItem - 1, nullptr, nullptr,
-                           nullptr, nullptr) == 0) {
-    return false;
-  }
-  char mailFile[kItemTextSize] = {};
-  if (!ReadItemText(note.get(), "MailFile", mailFile)) return false;
-  if (listNames || listDetails) PrintMailboxLine(note.get(), mailFile, listDetails);
-  return true;
+  const bool mailbox = JudgeOpenNote(note.get(), serverName, listNames, listDetails);
+  // The close is part of the note's work: one that throws leaves as the
+  // judging's own exceptions do.
+  note.Release();
+  return mailbox;
 }
 
 bool CountMailboxes(const char* serverName, std::uint32_t& total, bool listNames,
