@@ -167,10 +167,9 @@ wine() {
   local notes=1000000
   generate 0
   generate "$notes"
-  export WINEPREFIX="$benchwin/wineprefix"
   # shellcheck source=wine-prefix.sh
   . "$root/scripts/wine-prefix.sh"
-  start_wineserver
+  start_wineserver "$benchwin/wineprefix"
   local standin_dir="Z:${benchwin//\//\\}\\standin"
   # The tool finds nnotes.dll through the installation key when it reads one,
   # else along PATH.

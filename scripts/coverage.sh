@@ -61,10 +61,9 @@ echo "== Windows build with coverage, tests under Wine: $windows"
 configure_and_build coverage-win
 # The build tree's own prefix, which the test preset names too: the registry
 # tests run only there.
-export WINEPREFIX=$windows/wineprefix
 # shellcheck source=wine-prefix.sh
 . "$root/scripts/wine-prefix.sh"
-start_wineserver
+start_wineserver "$windows/wineprefix"
 # Each count file lies at the host path its object was compiled at, which a
 # Windows process reaches on drive Z: (Wine maps / there) from any current
 # drive: the test preset sets GCOV_PREFIX=Z:. The test programs and the tool

@@ -11,6 +11,7 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 logs=${QUORVANE_MEMCHECK_LOGS:?QUORVANE_MEMCHECK_LOGS must name the directory for the reports}
+mkdir -p "$logs"
 exec valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
   --errors-for-leak-kinds=all --track-origins=yes --suppressions="$here/memcheck.supp" \
   --log-file="$logs/memcheck.%p.log" "$@"

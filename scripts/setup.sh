@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine64 wine
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  valgrind zip
+  valgrind zip python3
   gcovr  # scripts/coverage.sh: line and branch coverage of the tool
   clang-format clang-tidy  # scripts/lint.sh
   clang libclang-rt-dev llvm  # the fuzz build: clang, libFuzzer; llvm-symbolizer for reports

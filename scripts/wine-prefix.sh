@@ -1,8 +1,10 @@
-# Sourced by the scripts that run the Windows build: a private Wine prefix in
-# the build tree and a persistent wineserver while they run (a process then
-# starts in tens of milliseconds instead of seconds). The server is stopped
-# when the calling script exits.
-export WINEPREFIX="${WINEPREFIX:-$root/build/win/wineprefix}"
+# Sourced by the scripts that run the Windows build under Wine, with
+# WINEDEBUG=-all. start_wineserver [PREFIX] pins WINEPREFIX to PREFIX (the
+# Windows build tree's private prefix by default, whatever the caller's
+# environment says), prepares the prefix once and keeps a persistent
+# wineserver while the script runs (a process then starts in tens of
+# milliseconds instead of seconds); the server is stopped when the calling
+# script exits.
 export WINEDEBUG=-all
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
@@ -10,6 +12,7 @@ wineserver=/usr/lib/wine/wineserver
 stop_wineserver() { "$wineserver" -k >/dev/null 2>&1 || true; }
 
 start_wineserver() {
+  export WINEPREFIX="${1:-$root/build/win/wineprefix}"
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: preparing the prefix $WINEPREFIX (once)"
