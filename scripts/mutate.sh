@@ -25,6 +25,7 @@ pattern="${1:-}"
 mkdir -p "$work"
 exec 9>"$work/lock"
 if ! flock -n 9; then echo "mutate: another run is in progress" >&2; exit 2; fi
+rm -f "$work/results.xml" "$work"/*.results
 
 # A line: build, file under src/apps/Quorvane/, `text`, `replacement`, and
 # for an equivalent one "equivalent: reason". Printed as five fields
@@ -68,13 +69,12 @@ run_build() {  # build
     start_wineserver "$tree/wineprefix" >/dev/null
   fi
   local log="$work/$b.log"
-  if ! (cd "$copy" && cmake --preset "${preset[$b]}" >"$log" 2>&1 &&
-    cmake --build --preset "${preset[$b]}" >>"$log" 2>&1); then
-    printf 'failed\tthe unmutated %s build\tit does not build: %s\n' "$b" "$log" >>"$results"
+  if ! (cd "$copy" && cmake --preset "${preset[$b]}" >"$log" 2>&1); then
+    printf 'failed\tthe unmutated %s build\tit does not configure: %s\n' "$b" "$log" >>"$results"
     return
   fi
-  if [ "$(verdict "$b" "$tree")" != survived ]; then
-    printf 'failed\tthe unmutated %s build\tits tests fail: %s\n' "$b" "$work/$b.test.log" >>"$results"
+  if [ "$(verdict "$b" "$tree" 2>/dev/null)" != survived ]; then
+    printf 'failed\tthe unmutated %s build\tit fails to build or its tests fail: %s\n' "$b" "$work/$b" >>"$results"
     return
   fi
   local entry fields file text replacement equivalent label began result
@@ -95,7 +95,7 @@ run_build() {  # build
       continue
     fi
     began=$(date +%s)
-    result=$(verdict "$b" "$tree")
+    result=$(verdict "$b" "$tree" 2>/dev/null)
     cp "$root/src/apps/Quorvane/$file" "$copy/src/apps/Quorvane/$file"
     case $result in
       survived) printf 'failed\t%s\tsurvived\n' "$label" ;;
@@ -104,7 +104,9 @@ run_build() {  # build
     esac >>"$results"
   done < <(selected | grep "^$b ")
   # The tree is left as the unmutated sources make it.
-  cmake --build "$tree" >"$work/$b.last-build.log" 2>&1 ||
+  local targets
+  read -ra targets < <(for program in ${programs[$b]}; do basename "$program"; done | paste -sd' ')
+  cmake --build "$tree" --target "${targets[@]}" >"$work/$b.last-build.log" 2>&1 ||
     printf 'failed\tthe %s tree rebuilt unmutated\tsee %s\n' "$b" "$work/$b.last-build.log" >>"$results"
 }
 
@@ -120,21 +122,22 @@ line_of() {  # file text
   FROM="${2//¶/$'\n'}" perl -0777 -ne 'if (/\Q$ENV{FROM}\E/) { print 1 + (substr($_, 0, $-[0]) =~ tr/\n//) }' "$1"
 }
 
-# Builds and runs each test program of the tree in turn, stopping at the
-# first failing test; prints "caught by X", "caught by a compile-time check",
-# "refused by the compiler" or "survived".
+# Builds and runs each test program of the tree in turn, each built only
+# when the ones before it have passed, stopping at the first failing test;
+# prints "caught by X", "caught by a compile-time check", "refused by the
+# compiler" or "survived".
 verdict() {  # build tree
   local b=$1 tree=$2 program runner=()
-  if ! cmake --build "$tree" >"$work/$b.build.log" 2>&1; then
-    if grep -q "static assertion failed" "$work/$b.build.log"; then
-      echo "caught by a compile-time check"
-    else
-      echo "refused by the compiler"
-    fi
-    return
-  fi
   [ "$b" = win ] && runner=(/usr/lib/wine/wine64)
   for program in ${programs[$b]}; do
+    if ! cmake --build "$tree" --target "$(basename "$program")" >"$work/$b.build.log" 2>&1; then
+      if grep -q "static assertion failed" "$work/$b.build.log"; then
+        echo "caught by a compile-time check"
+      else
+        echo "refused by the compiler"
+      fi
+      return
+    fi
     [ "$b" = win ] && program="$program.exe"
     (cd "$tree" && timeout -k 5 30 "${runner[@]}" "$tree/$program" --gtest_fail_fast \
       --gtest_brief=1 >"$work/$b.test.log" 2>&1)

@@ -27,6 +27,7 @@ stage() {
   local name=$1 junit=$2 began=$SECONDS
   shift 2
   echo "== $name"
+  [ "$junit" = - ] || rm -f "$junit"
   "$@" >"$results/$name.log" 2>&1
   local status=$?
   echo "$name $status $((SECONDS - began)) $junit" >>"$stages"
