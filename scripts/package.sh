@@ -4,5 +4,5 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" win
+(cd "$root" && cmake --preset win >/dev/null && cmake --build --preset win --target Quorvane)
 cpack --config "$root/build/win/CPackConfig.cmake" -B "$root/build/win/package" | grep "package:"
