@@ -90,13 +90,14 @@ run_build() {  # build
       printf 'skipped\t%s\tequivalent: %s\n' "$label" "$equivalent" >>"$results"
       continue
     fi
+    cp "$copy/src/apps/Quorvane/$file" "$work/$b.orig"
     if ! apply "$copy/src/apps/Quorvane/$file" "$text" "$replacement" 2>"$work/$b.apply.log"; then
       printf 'failed\t%s\tits text is %s in the source\n' "$label" "$(cat "$work/$b.apply.log")" >>"$results"
       continue
     fi
     began=$(date +%s)
     result=$(verdict "$b" "$tree" 2>/dev/null)
-    cp "$root/src/apps/Quorvane/$file" "$copy/src/apps/Quorvane/$file"
+    cp "$work/$b.orig" "$copy/src/apps/Quorvane/$file"
     case $result in
       survived) printf 'failed\t%s\tsurvived\n' "$label" ;;
       "refused by the compiler") printf 'failed\t%s\tdoes not build, so it tests nothing\n' "$label" ;;
