@@ -20,7 +20,14 @@ extern const std::filesystem::path kSamples;
 // A view of n notes, every step-th of them a mailbox of CN=Alpha/O=Acme.
 std::string LargeView(unsigned n, unsigned step);
 
-enum class Runtime { Started, NotStarted };
+// How far a run gets. Only a run the command line did not end looks for the
+// installation in the registry, and on Windows says so first when there is
+// none.
+enum class Runtime {
+  Started,             // the Notes runtime started: a leak report is written
+  NotStarted,          // the library was looked for, the runtime did not start
+  EndedByCommandLine,  // usage or a "/path" error: nothing was looked for
+};
 
 struct Case {
   const char* name;
@@ -41,16 +48,19 @@ class EndToEndTest : public testing::Test {
   std::filesystem::path MakeDirectory(const std::string& name, const std::string& ini,
                                       const std::string& nsf);
 
-  // Runs the tool in directory and compares. The leak report lies where the
-  // runtime started: the directory the tool was started in, or the one
-  // "/path" chose. On Windows the library is installed the way a server has
-  // it: its directory is in the registry.
+  // Runs the tool in directory, its library found in `library` (by default
+  // the stand-in), and compares. The leak report lies where the runtime
+  // started: the directory the tool was started in, or the one "/path"
+  // chose.
   void Expect(const Case& c, const std::filesystem::path& directory,
-              const std::filesystem::path& library = kStandIn,
-              std::filesystem::path runtimeDirectory = {});
+              std::filesystem::path library = {}, std::filesystem::path runtimeDirectory = {});
 
   // Each case in a directory of its own.
   void ExpectAll(const std::vector<Case>& cases);
 
-  std::filesystem::path root_;
+  std::filesystem::path root_;  // this test's own, in this process
+  // The stand-in where the program finds it: natively the build's; on
+  // Windows a copy in the test's own folder, which the program is run beside
+  // (RunProgram).
+  std::filesystem::path standIn_;
 };

@@ -33,38 +33,35 @@ void Check(LONG result, const char* what) {
   }
 }
 
-HKEY CreateKey(InstallationKey key) {
+}  // namespace
+
+void InstallationKeys::SetPath(InstallationKey key, const std::wstring& path) {
   RefuseUnlessPrivate();
   HKEY created = nullptr;
   Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, KeyName(key), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &created, nullptr),
         "RegCreateKeyExW");
-  return created;
-}
-
-void SetValue(InstallationKey key, DWORD type, const BYTE* data, DWORD size) {
-  HKEY created = CreateKey(key);
-  Check(RegSetValueExW(created, L"Path", 0, type, data, size), "RegSetValueExW");
+  Check(RegSetValueExW(created, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
+        "RegSetValueExW");
   RegCloseKey(created);
 }
 
-}  // namespace
+bool InstallationKeyOpens() {
+  for (auto key : {InstallationKey::Domino, InstallationKey::DominoWow6432, InstallationKey::Notes,
+                   InstallationKey::NotesWow6432}) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KeyName(key), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+      RegCloseKey(opened);
+      return true;
+    }
+  }
+  return false;
+}
 
 InstallationKeys::InstallationKeys() { RemoveAll(); }
 
 InstallationKeys::~InstallationKeys() { RemoveAll(); }
-
-void InstallationKeys::Create(InstallationKey key) { RegCloseKey(CreateKey(key)); }
-
-void InstallationKeys::SetPath(InstallationKey key, const std::wstring& path) {
-  SetValue(key, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-}
-
-void InstallationKeys::SetPathBytes(InstallationKey key, const std::string& bytes, ValueType type) {
-  SetValue(key, type == ValueType::String ? REG_SZ : REG_BINARY,
-           reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
-}
 
 void InstallationKeys::RemoveAll() {
   // Deleting the keys of a real installation is what must never happen: the

@@ -183,7 +183,7 @@ TEST_F(MissingEntryPoint, CallLogThatCannotBeKeptStopsTheProcess) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     CallLog log(row.log, false);
-    const ToolRun run = RunProgram(kTool, {"/path", directory.string()}, root_, kStandIn);
+    const ToolRun run = RunProgram(kTool, {"/path", directory.string()}, root_, standIn_);
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.status, 1);
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;

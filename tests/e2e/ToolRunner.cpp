@@ -4,6 +4,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "FreshDirectory.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -27,7 +29,7 @@ void WriteFile(const fs::path& file, const std::string& text) {
 }
 
 #if defined(_WIN32)
-const fs::path kRefusingOutput = fs::temp_directory_path() / "quorvane-refusing-output";
+const fs::path kRefusingOutput = "refusing output";
 #else
 const fs::path kRefusingOutput = "/dev/full";
 #endif
@@ -39,12 +41,7 @@ fs::path OutputFileStem() {
   static int serial = 0;
   fs::path where = fs::temp_directory_path() / "quorvane-e2e-output";
   fs::create_directories(where);
-#if defined(_WIN32)
-  unsigned long process = GetCurrentProcessId();
-#else
-  unsigned long process = static_cast<unsigned long>(getpid());
-#endif
-  return where / (std::to_string(process) + "-" + std::to_string(++serial));
+  return where / (std::to_string(ProcessId()) + "-" + std::to_string(++serial));
 }
 
 #if defined(_WIN32)
@@ -77,23 +74,6 @@ HANDLE OpenForChild(const fs::path& file, bool write) {
   return CreateFileW(file.wstring().c_str(), write ? GENERIC_WRITE : GENERIC_READ,
                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                      write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// The current environment with PATH led by the library directory.
-std::wstring Environment(const fs::path& libraryDirectory) {
-  std::wstring block;
-  wchar_t* current = GetEnvironmentStringsW();
-  std::wstring path = L"PATH=" + libraryDirectory.wstring();
-  for (const wchar_t* entry = current; *entry; entry += wcslen(entry) + 1) {
-    std::wstring line = entry;
-    if (_wcsnicmp(line.c_str(), L"PATH=", 5) == 0) {
-      path += L";" + line.substr(5);
-    } else {
-      block += line + L'\0';
-    }
-  }
-  FreeEnvironmentStringsW(current);
-  return block + path + L'\0' + L'\0';
 }
 
 #else
@@ -145,11 +125,14 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   ToolRun run;
 
 #if defined(_WIN32)
-  std::string commandLine = QuoteArgument(program.string());
+  const fs::path copy = libraryDirectory / program.filename();
+  fs::copy_file(program, copy, fs::copy_options::skip_existing);
+  std::string commandLine = QuoteArgument(copy.string());
   for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
   HANDLE out;
-  if (outFile == kRefusingOutput) {
+  if (outputFile == kRefusingOutput) {
     // A handle without write access: each write the program tries fails.
+    outFile = output.string() + ".out";
     WriteFile(outFile, "");
     out = OpenForChild(outFile, false);
   } else {
@@ -164,15 +147,16 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  std::wstring environment = Environment(libraryDirectory);
   std::string workingDirectory = directory.string();
-  BOOL started = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr,
-                                TRUE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                workingDirectory.c_str(), &startup, &process);
+  BOOL started = CreateProcessA(copy.string().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                0, nullptr, workingDirectory.c_str(), &startup, &process);
   CloseHandle(out);
   CloseHandle(err);
   CloseHandle(in);
-  if (!started) throw std::runtime_error("cannot start " + program.string());
+  if (!started) {
+    throw std::runtime_error("cannot start " + copy.string() + " (error " +
+                             std::to_string(GetLastError()) + ")");
+  }
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
@@ -194,10 +178,8 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   run.status = ExitStatus(waited);
 #endif
 
-  if (collectOutput) {
-    run.out = ReadFile(outFile);
-    fs::remove(outFile);
-  }
+  if (collectOutput) run.out = ReadFile(outFile);
+  fs::remove(output.string() + ".out");
   run.err = ReadFile(errFile);
   fs::remove(errFile);
   return run;

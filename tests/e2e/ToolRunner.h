@@ -12,11 +12,12 @@ struct ToolRun {
   std::string err;
 };
 
-// Runs `program` with `arguments` (index 0 excluded) in `directory`, with
-// `libraryDirectory` on the library search path (PATH on Windows,
-// LD_LIBRARY_PATH elsewhere). Standard input is empty. Standard output goes
-// to `outputFile` when one is given, and is then not collected; with
-// kRefusingOutput every write to it fails.
+// Runs `program` with `arguments` (index 0 excluded) in `directory`, finding
+// its libraries in `libraryDirectory`: natively along LD_LIBRARY_PATH; on
+// Windows, which searches a program's own folder first, by running a copy
+// of the program placed there (made once). Standard input is empty.
+// Standard output goes to `outputFile` when one is given, and is then not
+// collected; with kRefusingOutput every write to it fails.
 ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                    const std::filesystem::path& directory,
                    const std::filesystem::path& libraryDirectory,
@@ -32,8 +33,8 @@ ToolRun RunProgramOnePipe(const std::filesystem::path& program,
                           const std::filesystem::path& libraryDirectory);
 
 // An `outputFile` that takes no byte: natively the device /dev/full; on
-// Windows, which has no such device, a file the program gets opened for
-// reading only.
+// Windows, which has no such device, a file of the run's own that the
+// program gets opened for reading only.
 extern const std::filesystem::path kRefusingOutput;
 
 // A path known at build time, as this process must spell it. Under Wine a

@@ -6,6 +6,7 @@
 
 #include "Driver.h"
 #include "FakeNotes.h"
+#include "FreshDirectory.h"
 
 namespace {
 
@@ -34,10 +35,9 @@ class DriverTest : public testing::Test {
  protected:
   void SetUp() override {
     original_ = fs::current_path();
-    root_ = fs::temp_directory_path() /
-            ("quorvane-driver-" +
-             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
+    root_ =
+        FreshDirectory("quorvane-driver-" +
+                       std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::create_directories(root_ / "data" / "deeper");
     fs::current_path(root_);
   }

@@ -1,14 +1,16 @@
 #include "NotesBinding.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cwchar>
 
 #if defined(_WIN32)
 #include <windows.h>
-
-#include <cwchar>
 #else
 #include <dlfcn.h>
 #endif
+
+#include "DirectoryApi.h"
 
 NotesApiTable NotesApi{};
 
@@ -32,6 +34,8 @@ AnyFunction FindEntryPoint(LibraryHandle library, const char* name) {
   return reinterpret_cast<AnyFunction>(GetProcAddress(library, name));
 }
 void CloseLibrary(LibraryHandle library) { FreeLibrary(library); }
+const DirectoryApiTable kPlatformDirectoryApi{&RegOpenKeyExW, &RegQueryValueExW, &RegCloseKey,
+                                              &SetDllDirectoryW};
 #else
 using LibraryHandle = void*;
 LibraryHandle OpenLibrary() { return dlopen("libnnotes.so", RTLD_NOW | RTLD_LOCAL); }
@@ -39,12 +43,17 @@ AnyFunction FindEntryPoint(LibraryHandle library, const char* name) {
   return reinterpret_cast<AnyFunction>(dlsym(library, name));
 }
 void CloseLibrary(LibraryHandle library) { dlclose(library); }
+// No registry: the library is found along the loader's own search path.
+const DirectoryApiTable kPlatformDirectoryApi{};
 #endif
 
 }  // namespace
 
-#if defined(_WIN32)
+DirectoryApiTable DirectoryApi = kPlatformDirectoryApi;
+
 void LocateNotesDirectory() {
+  if (DirectoryApi.RegOpenKeyExW == nullptr) return;
+
   // A Domino server is preferred to a Notes client, the 64-bit registry view
   // to the 32-bit one.
   static constexpr const wchar_t* kInstallationKeys[] = {
@@ -53,10 +62,12 @@ void LocateNotesDirectory() {
       L"SOFTWARE\\Lotus\\Notes\\",
       L"SOFTWARE\\Wow6432Node\\Lotus\\Notes\\",
   };
-  constexpr REGSAM kKeyRead = 0x20019;
-  HKEY key = nullptr;
+  constexpr RegistryWord kKeyRead = 0x20019;
+  RegistryKey key = nullptr;
   for (const wchar_t* name : kInstallationKeys) {
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name, 0, kKeyRead, &key) == ERROR_SUCCESS) break;
+    if (DirectoryApi.RegOpenKeyExW(kLocalMachine, name, 0, kKeyRead, &key) == kRegistrySuccess) {
+      break;
+    }
     key = nullptr;
   }
   if (key == nullptr) {
@@ -66,22 +77,21 @@ void LocateNotesDirectory() {
 
   wchar_t path[260] = {};
   constexpr std::size_t kPathUnits = sizeof path / sizeof path[0];
-  DWORD type = 0;
-  DWORD size = sizeof path;
-  LONG queried =
-      RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
-  RegCloseKey(key);
+  RegistryWord type = 0;
+  RegistryWord size = sizeof path;
+  RegistryStatus queried = DirectoryApi.RegQueryValueExW(
+      key, L"Path", nullptr, &type, reinterpret_cast<std::uint8_t*>(path), &size);
+  DirectoryApi.RegCloseKey(key);
   // Only a whole, terminated path is used; a value too long for the buffer
   // or unreadable is no directory at all, as is a missing one.
-  if (queried != ERROR_SUCCESS || std::wmemchr(path, L'\0', kPathUnits) == nullptr) path[0] = L'\0';
+  if (queried != kRegistrySuccess || std::wmemchr(path, L'\0', kPathUnits) == nullptr) {
+    path[0] = L'\0';
+  }
 
-  if (!SetDllDirectoryW(path)) std::fputs("Error: Unable to set dll directory.\n", stdout);
+  if (!DirectoryApi.SetDllDirectoryW(path)) {
+    std::fputs("Error: Unable to set dll directory.\n", stdout);
+  }
 }
-#else
-// Native builds have no registry: the library is found along the loader's
-// own search path.
-void LocateNotesDirectory() {}
-#endif
 
 NotesLibraryLoad LoadNotesLibrary() {
   LibraryHandle library = OpenLibrary();

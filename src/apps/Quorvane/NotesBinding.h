@@ -13,7 +13,9 @@ enum class NotesLibraryLoad {
 // process's DLL search directory, so that the library and the libraries it
 // depends on load from there. When no installation key exists, or the
 // directory cannot be set, it says so on standard output and the run goes on:
-// the load that follows decides. Does nothing where there is no registry.
+// the load that follows decides. Its platform calls go through DirectoryApi
+// (DirectoryApi.h); where that table is empty, as where there is no registry,
+// it does nothing.
 void LocateNotesDirectory();
 
 // Loads the Notes library along the process's library search path and

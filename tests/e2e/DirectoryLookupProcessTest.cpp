@@ -1,0 +1,112 @@
+// The registry lookup as the program makes it, with Windows' own calls:
+// real keys of this machine's registry, created and removed by each case, say
+// where the library is. The lookup's every call and argument are checked
+// in-process (tests/unit/DirectoryLookupTest.cpp); these cases show the
+// program makes them. Every case skips outside the build tree's private Wine
+// prefix.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FreshDirectory.h"
+#include "InstallationKeys.h"
+#include "PrivatePrefix.h"
+#include "ToolRunner.h"
+#include "ToolTexts.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kTool = BuildPath(QUORVANE_TOOL);
+const fs::path kStandIn = BuildPath(STANDIN_DIR);
+
+// Where a key's "Path" points.
+enum class Target {
+  Library,  // a directory holding the library
+  Empty,    // a directory without it
+};
+
+// Where the program is run from (RunProgram runs a copy placed there).
+enum class Beside { Library, Nothing };
+
+struct ProcessCase {
+  const char* name;
+  std::vector<std::pair<InstallationKey, Target>> keys;
+  Beside beside;
+  std::vector<std::string> arguments;
+  std::string out;
+  int status;
+};
+
+class DirectoryLookupProcessTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::string why = RegistrySkipMessage(); !why.empty()) GTEST_SKIP() << why;
+    root_ = FreshDirectory("quorvane-lookup");
+    library_ = root_ / "Domino";
+    empty_ = root_ / "Elsewhere";
+    data_ = root_ / "data";
+    for (const fs::path& directory : {library_, empty_, data_}) fs::create_directories(directory);
+    fs::copy_file(kStandIn / "nnotes.dll", library_ / "nnotes.dll");
+    WriteFile(data_ / "notes.ini", kIni);
+    WriteFile(data_ / "names.nsf",
+              "view Mail Users\n"
+              "note\nMailServer: CN=Alpha/O=Acme\nMailFile: mail\\one.nsf\n"
+              "note\nMailServer: CN=Beta/O=Acme\nMailFile: mail\\two.nsf\n"
+              "note\nMailServer: CN=Alpha/O=Acme\nMailFile: mail\\three.nsf\n");
+  }
+  void TearDown() override {
+    if (!root_.empty() && !HasFailure()) fs::remove_all(root_);
+  }
+
+  void Expect(const ProcessCase& c) {
+    InstallationKeys keys;
+    for (const auto& [key, target] : c.keys) {
+      keys.SetPath(key, (target == Target::Library ? library_ : empty_).wstring());
+    }
+    ToolRun run =
+        RunProgram(kTool, c.arguments, data_, c.beside == Beside::Library ? library_ : empty_);
+    EXPECT_EQ(run.out, AsWritten(c.out)) << c.name;
+    EXPECT_EQ(run.status, c.status) << c.name;
+  }
+
+  fs::path root_, library_, empty_, data_;
+};
+
+TEST_F(DirectoryLookupProcessTest, InstallationKeyDecidesWhereTheLibraryIsLoadedFrom) {
+  using K = InstallationKey;
+  const std::vector<ProcessCase> cases = {
+      {"the Domino key's directory",
+       {{K::Domino, Target::Library}},
+       Beside::Nothing,
+       {},
+       Count(2),
+       0},
+      {"the Domino key's directory without the library",
+       {{K::Domino, Target::Empty}},
+       Beside::Nothing,
+       {},
+       kLoadFailed,
+       1},
+      {"no key: the message, then the default search",
+       {},
+       Beside::Library,
+       {},
+       kNoInstallation + Count(2),
+       0},
+      {"usage does not look", {}, Beside::Nothing, {"/help"}, kUsage, 0},
+      {"path error does not look", {}, Beside::Nothing, {"/path"}, "Path not specified.\n", 1},
+      {"failed directory change does not look",
+       {},
+       Beside::Nothing,
+       {"/path", "missing"},
+       "Error: Unable to change directory (missing).\n",
+       1},
+  };
+  for (const ProcessCase& c : cases) Expect(c);
+}
+
+}  // namespace

@@ -1,0 +1,307 @@
+// The registry lookup against a fake DirectoryApi: the keys it tries and in
+// what order, every argument of every call, what it hands on as the DLL
+// directory and what it prints. The same cases run in both builds; on
+// Windows the fake stands in for the registry, which is left alone.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DirectoryApi.h"
+#include "NotesBinding.h"
+
+namespace {
+
+// The keys the lookup must try, in this order, each exactly so spelled.
+constexpr const wchar_t* kKeyNames[] = {
+    L"SOFTWARE\\Lotus\\Domino\\",
+    L"SOFTWARE\\Wow6432Node\\Lotus\\Domino\\",
+    L"SOFTWARE\\Lotus\\Notes\\",
+    L"SOFTWARE\\Wow6432Node\\Lotus\\Notes\\",
+};
+constexpr int kKeyCount = sizeof kKeyNames / sizeof kKeyNames[0];
+enum Key { kDomino, kDominoWow6432, kNotes, kNotesWow6432 };  // as kKeyNames lists them
+
+// HKEY_LOCAL_MACHINE as Windows x64 defines it.
+constexpr std::uintptr_t kLocalMachineValue = 0xFFFFFFFF80000002;
+constexpr RegistryWord kKeyRead = 0x20019;
+constexpr std::size_t kPathUnits = 260;
+constexpr RegistryWord kPathBytes = kPathUnits * sizeof(wchar_t);
+constexpr RegistryStatus kFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
+constexpr RegistryStatus kInvalidData = 13;  // ERROR_INVALID_DATA
+constexpr RegistryStatus kMoreData = 234;    // ERROR_MORE_DATA
+constexpr RegistryStatus kBadHandle = 6;     // ERROR_INVALID_HANDLE
+constexpr RegistryStatus kBadArgument = 87;  // ERROR_INVALID_PARAMETER
+
+const std::string kNoInstallation = "Error: unable to obtain domino dir.\n";
+const std::string kRefused = "Error: Unable to set dll directory.\n";
+
+// A handle for each key that opens, and what a failed open leaves behind:
+// Windows promises nothing about the handle then, and a lookup that goes on
+// to use it is caught.
+RegistryKey Handle(std::uintptr_t value) { return reinterpret_cast<RegistryKey>(value); }
+RegistryKey KeyHandle(int key) { return Handle(0x4B00 + static_cast<std::uintptr_t>(key)); }
+const RegistryKey kNotAKey = Handle(0x5EED0000);
+
+enum class Query { AsStored, FailsAfterWriting };  // how reading "Path" answers
+enum class Windows { Accepts, Refuses };           // how SetDllDirectoryW answers
+
+// The keys there are, each with its "Path" as the registry keeps it, terminator
+// or not; none: the key has no "Path".
+using Keys = std::map<int, std::optional<std::wstring>>;
+
+std::wstring Terminated(const std::wstring& units) { return units + L'\0'; }
+
+// A directory name of exactly n units.
+std::wstring PathOfLength(std::size_t n) { return L"C:\\" + std::wstring(n - 3, L'd'); }
+
+std::string Narrow(const wchar_t* text) {
+  if (text == nullptr) return "(null)";
+  std::string narrow;
+  for (; *text; ++text) narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
+  return narrow;
+}
+
+// Installed in DirectoryApi while it lives. The registry's answers are those
+// of Keys; every call is checked against what the lookup must do, and
+// whatever differs is written down as a misuse.
+class FakeDirectoryApi {
+ public:
+  FakeDirectoryApi(Keys keys, Query query, Windows windows)
+      : keys_(std::move(keys)), query_(query), windows_(windows), saved_(DirectoryApi) {
+    active_ = this;
+    DirectoryApi = {&Open, &QueryValue, &Close, &SetDirectory};
+  }
+  ~FakeDirectoryApi() {
+    DirectoryApi = saved_;
+    active_ = nullptr;
+  }
+  FakeDirectoryApi(const FakeDirectoryApi&) = delete;
+  FakeDirectoryApi& operator=(const FakeDirectoryApi&) = delete;
+
+  int opens = 0;
+  int queries = 0;
+  int closes = 0;
+  int sets = 0;
+  std::wstring handed;  // what SetDllDirectoryW was given
+  std::vector<std::string> misuses;
+
+ private:
+  void Misuse(const std::string& what) { misuses.push_back(what); }
+
+  static RegistryStatus Open(RegistryKey parent, const wchar_t* name, RegistryWord options,
+                             RegistryWord access, RegistryKey* result) {
+    FakeDirectoryApi& fake = *active_;
+    const int attempt = fake.opens++;
+    if (fake.opened_ >= 0) fake.Misuse("RegOpenKeyExW: a try after a key opened");
+    if (reinterpret_cast<std::uintptr_t>(parent) != kLocalMachineValue) {
+      fake.Misuse("RegOpenKeyExW: not under HKEY_LOCAL_MACHINE");
+    }
+    if (attempt >= kKeyCount || name == nullptr || std::wcscmp(name, kKeyNames[attempt]) != 0) {
+      fake.Misuse("RegOpenKeyExW: try " + std::to_string(attempt + 1) + " opens " + Narrow(name));
+    }
+    if (options != 0) fake.Misuse("RegOpenKeyExW: options " + std::to_string(options));
+    if (access != kKeyRead) fake.Misuse("RegOpenKeyExW: access mask " + std::to_string(access));
+    if (result == nullptr) {
+      fake.Misuse("RegOpenKeyExW: no place for the key");
+      return kBadArgument;
+    }
+    if (attempt >= kKeyCount || fake.keys_.count(attempt) == 0) {
+      *result = kNotAKey;
+      return kFileNotFound;
+    }
+    fake.opened_ = attempt;
+    *result = KeyHandle(attempt);
+    return kRegistrySuccess;
+  }
+
+  static RegistryStatus QueryValue(RegistryKey key, const wchar_t* name, RegistryWord* reserved,
+                                   RegistryWord* type, std::uint8_t* data, RegistryWord* size) {
+    FakeDirectoryApi& fake = *active_;
+    if (++fake.queries > 1) fake.Misuse("RegQueryValueExW: queried again");
+    if (fake.closes > 0) fake.Misuse("RegQueryValueExW: after the key was closed");
+    if (name == nullptr || std::wcscmp(name, L"Path") != 0) {
+      fake.Misuse("RegQueryValueExW: value " + Narrow(name));
+    }
+    if (reserved != nullptr) fake.Misuse("RegQueryValueExW: reserved is not null");
+    if (type == nullptr) fake.Misuse("RegQueryValueExW: no place for the type");
+    if (data == nullptr || size == nullptr) {
+      fake.Misuse("RegQueryValueExW: no buffer or no size");
+      return kBadArgument;
+    }
+    if (*size != kPathBytes) {
+      fake.Misuse("RegQueryValueExW: told " + std::to_string(*size) + " bytes");
+    }
+    // Only the bytes the lookup owns are looked at and written: at most its
+    // buffer's.
+    const RegistryWord told = *size < kPathBytes ? *size : kPathBytes;
+    for (RegistryWord i = 0; i < told; ++i) {
+      if (data[i] != 0) {
+        fake.Misuse("RegQueryValueExW: buffer not zero-filled at byte " + std::to_string(i));
+        break;
+      }
+    }
+    if (fake.opened_ < 0 || key != KeyHandle(fake.opened_)) {
+      fake.Misuse("RegQueryValueExW: a key that is not the one opened");
+      return kBadHandle;
+    }
+    const std::optional<std::wstring>& value = fake.keys_.at(fake.opened_);
+    if (!value) return kFileNotFound;
+    if (type != nullptr) *type = 1;  // REG_SZ
+    // The registry hands the value back as it keeps it. One that does not fit
+    // fails, and Windows may leave the part that fitted in the buffer.
+    const RegistryWord bytes = static_cast<RegistryWord>(value->size() * sizeof(wchar_t));
+    std::memcpy(data, value->data(), bytes < told ? bytes : told);
+    *size = bytes;
+    if (bytes > told) return kMoreData;
+    return fake.query_ == Query::AsStored ? kRegistrySuccess : kInvalidData;
+  }
+
+  static RegistryStatus Close(RegistryKey key) {
+    FakeDirectoryApi& fake = *active_;
+    if (fake.opened_ < 0 || key != KeyHandle(fake.opened_)) {
+      fake.Misuse("RegCloseKey: a key that is not the one opened");
+      return kBadHandle;
+    }
+    if (++fake.closes > 1) fake.Misuse("RegCloseKey: closed again");
+    if (fake.queries == 0) fake.Misuse("RegCloseKey: before the query");
+    return kRegistrySuccess;
+  }
+
+  static PlatformBool SetDirectory(const wchar_t* path) {
+    FakeDirectoryApi& fake = *active_;
+    if (++fake.sets > 1) fake.Misuse("SetDllDirectoryW: called again");
+    if (fake.opened_ < 0) fake.Misuse("SetDllDirectoryW: no key opened");
+    if (fake.closes == 0) fake.Misuse("SetDllDirectoryW: before the key was closed");
+    if (path == nullptr) fake.Misuse("SetDllDirectoryW: no text");
+    fake.handed = path != nullptr ? path : L"";
+    return fake.windows_ == Windows::Accepts ? 1 : 0;
+  }
+
+  static FakeDirectoryApi* active_;
+  const Keys keys_;
+  const Query query_;
+  const Windows windows_;
+  const DirectoryApiTable saved_;
+  int opened_ = -1;  // the key that opened
+};
+
+FakeDirectoryApi* FakeDirectoryApi::active_ = nullptr;
+
+// Leaves a pattern in the stack below the caller's frame, where the next
+// function it calls keeps its locals: a buffer that function does not clear
+// then holds these bytes, not the zeros a fresh stack may happen to have.
+[[gnu::noinline]] void ScribbleOnTheStack() {
+  volatile unsigned char area[16384];
+  for (std::size_t i = 0; i < sizeof area; ++i) area[i] = 0xA5;
+}
+
+TEST(DirectoryLookupTest, FirstKeyThatOpensGivesTheDllDirectoryOnlyWhenItsPathIsWhole) {
+  const std::wstring domino = Terminated(L"C:\\Domino");
+  const std::wstring notes = Terminated(L"D:\\Notes");
+  struct Case {
+    const char* name;
+    Keys keys;
+    int tries;  // keys tried
+    // What SetDllDirectoryW is handed; none: no key opened, and it is not
+    // called.
+    std::optional<std::wstring> handed;
+    std::string out;
+    Query query = Query::AsStored;
+    Windows windows = Windows::Accepts;
+  };
+  const std::vector<Case> cases = {
+      {"directory", {{kDomino, domino}}, 1, L"C:\\Domino", ""},
+      {"259 units and the terminator",
+       {{kDomino, Terminated(PathOfLength(259))}},
+       1,
+       PathOfLength(259),
+       ""},
+      {"259 units without terminator", {{kDomino, PathOfLength(259)}}, 1, PathOfLength(259), ""},
+      {"260 units and the terminator do not fit",
+       {{kDomino, Terminated(PathOfLength(260))}},
+       1,
+       L"",
+       ""},
+      {"260 units without terminator fill the buffer", {{kDomino, PathOfLength(260)}}, 1, L"", ""},
+      {"far too long", {{kDomino, Terminated(PathOfLength(4000))}}, 1, L"", ""},
+      {"empty value", {{kDomino, Terminated(L"")}}, 1, L"", ""},
+      {"no Path value", {{kDomino, std::nullopt}}, 1, L"", ""},
+      {"what a failed query wrote is no directory",
+       {{kDomino, domino}},
+       1,
+       L"",
+       "",
+       Query::FailsAfterWriting},
+      {"no key: the message, the search left as it was", {}, 4, std::nullopt, kNoInstallation},
+      {"the second key, after one that does not open",
+       {{kDominoWow6432, domino}},
+       2,
+       L"C:\\Domino",
+       ""},
+      {"the third key, after two that do not open", {{kNotes, notes}}, 3, L"D:\\Notes", ""},
+      {"the fourth key, after three that do not open",
+       {{kNotesWow6432, notes}},
+       4,
+       L"D:\\Notes",
+       ""},
+      {"Domino preferred to Notes", {{kDomino, domino}, {kNotes, notes}}, 1, L"C:\\Domino", ""},
+      {"64-bit view preferred to its Wow6432Node twin",
+       {{kDomino, domino}, {kDominoWow6432, notes}},
+       1,
+       L"C:\\Domino",
+       ""},
+      {"32-bit Domino before 64-bit Notes",
+       {{kDominoWow6432, domino}, {kNotes, notes}},
+       2,
+       L"C:\\Domino",
+       ""},
+      {"64-bit Notes before 32-bit Notes",
+       {{kNotes, notes}, {kNotesWow6432, domino}},
+       3,
+       L"D:\\Notes",
+       ""},
+      {"a key without Path ends the search",
+       {{kDomino, std::nullopt}, {kNotes, notes}},
+       1,
+       L"",
+       ""},
+      {"Windows refuses the directory",
+       {{kDomino, domino}},
+       1,
+       L"C:\\Domino",
+       kRefused,
+       Query::AsStored,
+       Windows::Refuses},
+      {"Windows refuses the empty directory of a key without Path",
+       {{kDomino, std::nullopt}},
+       1,
+       L"",
+       kRefused,
+       Query::AsStored,
+       Windows::Refuses},
+  };
+  for (const Case& c : cases) {
+    FakeDirectoryApi fake(c.keys, c.query, c.windows);
+    testing::internal::CaptureStdout();
+    ScribbleOnTheStack();
+    LocateNotesDirectory();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.name;
+    EXPECT_EQ(fake.opens, c.tries) << c.name;
+    const int once = c.handed ? 1 : 0;
+    EXPECT_EQ(fake.queries, once) << c.name;
+    EXPECT_EQ(fake.closes, once) << c.name;
+    EXPECT_EQ(fake.sets, once) << c.name;
+    EXPECT_TRUE(fake.handed == c.handed.value_or(L""))
+        << c.name << ": " << Narrow(fake.handed.c_str());
+    EXPECT_EQ(fake.misuses, std::vector<std::string>{}) << c.name;
+  }
+}
+
+}  // namespace
