@@ -41,7 +41,7 @@ selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
 declare -A preset=([native]=asan [win]=win)
 declare -A programs=(
   [native]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_e2e_tests tests/generator/generator_tests"
-  [win]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_e2e_tests")
+  [win]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_lookup_tests tests/e2e/quorvane_e2e_tests")
 
 # Brings the copy for one build up to date with the checkout: only files
 # whose bytes differ are copied, so they alone are rebuilt.
