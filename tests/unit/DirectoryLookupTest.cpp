@@ -33,6 +33,7 @@ constexpr std::uintptr_t kLocalMachineValue = 0xFFFFFFFF80000002;
 constexpr RegistryWord kKeyRead = 0x20019;
 constexpr std::size_t kPathUnits = 260;
 constexpr RegistryWord kPathBytes = kPathUnits * sizeof(wchar_t);
+constexpr RegistryStatus kSuccess = 0;       // ERROR_SUCCESS
 constexpr RegistryStatus kFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
 constexpr RegistryStatus kInvalidData = 13;  // ERROR_INVALID_DATA
 constexpr RegistryStatus kMoreData = 234;    // ERROR_MORE_DATA
@@ -118,7 +119,7 @@ class FakeDirectoryApi {
     }
     fake.opened_ = attempt;
     *result = KeyHandle(attempt);
-    return kRegistrySuccess;
+    return kSuccess;
   }
 
   static RegistryStatus QueryValue(RegistryKey key, const wchar_t* name, RegistryWord* reserved,
@@ -160,7 +161,7 @@ class FakeDirectoryApi {
     std::memcpy(data, value->data(), bytes < told ? bytes : told);
     *size = bytes;
     if (bytes > told) return kMoreData;
-    return fake.query_ == Query::AsStored ? kRegistrySuccess : kInvalidData;
+    return fake.query_ == Query::AsStored ? kSuccess : kInvalidData;
   }
 
   static RegistryStatus Close(RegistryKey key) {
@@ -171,7 +172,7 @@ class FakeDirectoryApi {
     }
     if (++fake.closes > 1) fake.Misuse("RegCloseKey: closed again");
     if (fake.queries == 0) fake.Misuse("RegCloseKey: before the query");
-    return kRegistrySuccess;
+    return kSuccess;
   }
 
   static PlatformBool SetDirectory(const wchar_t* path) {
