@@ -1,5 +1,5 @@
 // Whether this process may change the keys a Notes or Domino installation
-// keeps under HKEY_LOCAL_MACHINE. The Windows tests create and delete them;
+// keeps under HKEY_LOCAL_MACHINE. The registry tests create and delete them;
 // on a workstation or server with a real installation that would wipe its
 // keys. They may only do so under Wine, inside the private prefix of the
 // build tree the tests were built in.

@@ -50,8 +50,10 @@ RegistryKey Handle(std::uintptr_t value) { return reinterpret_cast<RegistryKey>(
 RegistryKey KeyHandle(int key) { return Handle(0x4B00 + static_cast<std::uintptr_t>(key)); }
 const RegistryKey kNotAKey = Handle(0x5EED0000);
 
-enum class Query { AsStored, FailsAfterWriting };  // how reading "Path" answers
-enum class Windows { Accepts, Refuses };           // how SetDllDirectoryW answers
+// How the calls answer besides what the keys hold: as a registry and
+// Windows do, or a query of "Path" fails after it wrote into the buffer, or
+// SetDllDirectoryW refuses the directory.
+enum class Answer { AsAsked, QueryFailsAfterWriting, WindowsRefuses };
 
 // The keys there are, each with its "Path" as the registry keeps it, terminator
 // or not; none: the key has no "Path".
@@ -74,8 +76,8 @@ std::string Narrow(const wchar_t* text) {
 // whatever differs is written down as a misuse.
 class FakeDirectoryApi {
  public:
-  FakeDirectoryApi(Keys keys, Query query, Windows windows)
-      : keys_(std::move(keys)), query_(query), windows_(windows), saved_(DirectoryApi) {
+  FakeDirectoryApi(Keys keys, Answer answer)
+      : keys_(std::move(keys)), answer_(answer), saved_(DirectoryApi) {
     active_ = this;
     DirectoryApi = {&Open, &QueryValue, &Close, &SetDirectory};
   }
@@ -161,7 +163,7 @@ class FakeDirectoryApi {
     std::memcpy(data, value->data(), bytes < told ? bytes : told);
     *size = bytes;
     if (bytes > told) return kMoreData;
-    return fake.query_ == Query::AsStored ? kSuccess : kInvalidData;
+    return fake.answer_ == Answer::QueryFailsAfterWriting ? kInvalidData : kSuccess;
   }
 
   static RegistryStatus Close(RegistryKey key) {
@@ -182,13 +184,12 @@ class FakeDirectoryApi {
     if (fake.closes == 0) fake.Misuse("SetDllDirectoryW: before the key was closed");
     if (path == nullptr) fake.Misuse("SetDllDirectoryW: no text");
     fake.handed = path != nullptr ? path : L"";
-    return fake.windows_ == Windows::Accepts ? 1 : 0;
+    return fake.answer_ == Answer::WindowsRefuses ? 0 : 1;
   }
 
   static FakeDirectoryApi* active_;
   const Keys keys_;
-  const Query query_;
-  const Windows windows_;
+  const Answer answer_;
   const DirectoryApiTable saved_;
   int opened_ = -1;  // the key that opened
 };
@@ -204,8 +205,9 @@ FakeDirectoryApi* FakeDirectoryApi::active_ = nullptr;
 }
 
 TEST(DirectoryLookupTest, FirstKeyThatOpensGivesTheDllDirectoryOnlyWhenItsPathIsWhole) {
-  const std::wstring domino = Terminated(L"C:\\Domino");
-  const std::wstring notes = Terminated(L"D:\\Notes");
+  const std::wstring dom = L"C:\\Domino", notes = L"D:\\Notes";
+  const std::wstring dom0 = Terminated(dom), notes0 = Terminated(notes);
+  const std::wstring units259 = PathOfLength(259), units260 = PathOfLength(260);
   struct Case {
     const char* name;
     Keys keys;
@@ -214,82 +216,37 @@ TEST(DirectoryLookupTest, FirstKeyThatOpensGivesTheDllDirectoryOnlyWhenItsPathIs
     // called.
     std::optional<std::wstring> handed;
     std::string out;
-    Query query = Query::AsStored;
-    Windows windows = Windows::Accepts;
+    Answer answer = Answer::AsAsked;
   };
   const std::vector<Case> cases = {
-      {"directory", {{kDomino, domino}}, 1, L"C:\\Domino", ""},
-      {"259 units and the terminator",
-       {{kDomino, Terminated(PathOfLength(259))}},
-       1,
-       PathOfLength(259),
-       ""},
-      {"259 units without terminator", {{kDomino, PathOfLength(259)}}, 1, PathOfLength(259), ""},
-      {"260 units and the terminator do not fit",
-       {{kDomino, Terminated(PathOfLength(260))}},
-       1,
-       L"",
-       ""},
-      {"260 units without terminator fill the buffer", {{kDomino, PathOfLength(260)}}, 1, L"", ""},
+      {"directory", {{kDomino, dom0}}, 1, dom, ""},
+      {"259 units and the terminator", {{kDomino, Terminated(units259)}}, 1, units259, ""},
+      {"259 units without terminator", {{kDomino, units259}}, 1, units259, ""},
+      {"260 units and the terminator", {{kDomino, Terminated(units260)}}, 1, L"", ""},
+      {"260 units without terminator", {{kDomino, units260}}, 1, L"", ""},
       {"far too long", {{kDomino, Terminated(PathOfLength(4000))}}, 1, L"", ""},
       {"empty value", {{kDomino, Terminated(L"")}}, 1, L"", ""},
       {"no Path value", {{kDomino, std::nullopt}}, 1, L"", ""},
-      {"what a failed query wrote is no directory",
-       {{kDomino, domino}},
-       1,
-       L"",
-       "",
-       Query::FailsAfterWriting},
-      {"no key: the message, the search left as it was", {}, 4, std::nullopt, kNoInstallation},
-      {"the second key, after one that does not open",
-       {{kDominoWow6432, domino}},
-       2,
-       L"C:\\Domino",
-       ""},
-      {"the third key, after two that do not open", {{kNotes, notes}}, 3, L"D:\\Notes", ""},
-      {"the fourth key, after three that do not open",
-       {{kNotesWow6432, notes}},
-       4,
-       L"D:\\Notes",
-       ""},
-      {"Domino preferred to Notes", {{kDomino, domino}, {kNotes, notes}}, 1, L"C:\\Domino", ""},
-      {"64-bit view preferred to its Wow6432Node twin",
-       {{kDomino, domino}, {kDominoWow6432, notes}},
-       1,
-       L"C:\\Domino",
-       ""},
-      {"32-bit Domino before 64-bit Notes",
-       {{kDominoWow6432, domino}, {kNotes, notes}},
-       2,
-       L"C:\\Domino",
-       ""},
-      {"64-bit Notes before 32-bit Notes",
-       {{kNotes, notes}, {kNotesWow6432, domino}},
-       3,
-       L"D:\\Notes",
-       ""},
-      {"a key without Path ends the search",
-       {{kDomino, std::nullopt}, {kNotes, notes}},
-       1,
-       L"",
-       ""},
-      {"Windows refuses the directory",
-       {{kDomino, domino}},
-       1,
-       L"C:\\Domino",
-       kRefused,
-       Query::AsStored,
-       Windows::Refuses},
-      {"Windows refuses the empty directory of a key without Path",
+      {"a failed query's text", {{kDomino, dom0}}, 1, L"", "", Answer::QueryFailsAfterWriting},
+      {"no key: the search left as it was", {}, 4, std::nullopt, kNoInstallation},
+      {"the second key", {{kDominoWow6432, dom0}}, 2, dom, ""},
+      {"the third key", {{kNotes, notes0}}, 3, notes, ""},
+      {"the fourth key", {{kNotesWow6432, notes0}}, 4, notes, ""},
+      {"Domino before Notes", {{kDomino, dom0}, {kNotes, notes0}}, 1, dom, ""},
+      {"64-bit view before 32-bit", {{kDomino, dom0}, {kDominoWow6432, notes0}}, 1, dom, ""},
+      {"32-bit Domino before Notes", {{kDominoWow6432, dom0}, {kNotes, notes0}}, 2, dom, ""},
+      {"64-bit Notes before 32-bit", {{kNotes, notes0}, {kNotesWow6432, dom0}}, 3, notes, ""},
+      {"a key without Path ends it", {{kDomino, std::nullopt}, {kNotes, notes0}}, 1, L"", ""},
+      {"directory refused", {{kDomino, dom0}}, 1, dom, kRefused, Answer::WindowsRefuses},
+      {"empty directory refused",
        {{kDomino, std::nullopt}},
        1,
        L"",
        kRefused,
-       Query::AsStored,
-       Windows::Refuses},
+       Answer::WindowsRefuses},
   };
   for (const Case& c : cases) {
-    FakeDirectoryApi fake(c.keys, c.query, c.windows);
+    FakeDirectoryApi fake(c.keys, c.answer);
     testing::internal::CaptureStdout();
     ScribbleOnTheStack();
     LocateNotesDirectory();
