@@ -6,16 +6,15 @@
 # stage, and so does one the compiler refuses, since it tests nothing. An
 # equivalent mutant, listed with the reason no test can catch it, is not run.
 #
-# It never touches the checkout: each build mutates a copy of its own
-# (build/mutation/<build>/, its trees in build/mutation/<build>/build/),
-# refreshed from the checkout at the start of every run, so a run killed
-# outright leaves nothing behind but that copy. The native mutants run in
-# an asan tree (the sanitizers catch what a plain build may not) beside the
-# Windows mutants, each build on its own copy.
+# It never touches the checkout: each build mutates a copy of its own,
+# build/mutation/<build>/ with its trees in build/mutation/<build>/build/,
+# brought up to date with the checkout at the start of every run, so a run
+# killed outright leaves a fault in that copy at most. The native mutants run
+# in an asan tree, the sanitizers catching what a plain build may not, beside
+# the Windows mutants under Wine.
 #
-# Results: build/mutation/results.xml (JUnit, one test case per mutant: an
-# equivalent mutant is a skipped case with its reason) and one line each on
-# standard output.
+# Results: build/mutation/results.xml (JUnit: a test case per mutant, an
+# equivalent one skipped with its reason), and a line per mutant here.
 #   scripts/mutate.sh [PATTERN]   only the mutants whose line contains PATTERN
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,89 +26,13 @@ exec 9>"$work/lock"
 if ! flock -n 9; then echo "mutate: another run is in progress" >&2; exit 2; fi
 rm -f "$work/results.xml" "$work"/*.results
 
-# A line: build, file under src/apps/Quorvane/, `text`, `replacement`, and
-# for an equivalent one "equivalent: reason". Printed as five fields
-# separated by \x1f; a line that does not parse prints "BAD".
-parse() {
-  perl -ne 'if (/^(\S+)\s+(\S+)\s+`([^`]*)`\s+`([^`]*)`\s*(?:equivalent:\s*(.*))?$/) {
-    print join("\x1f", $1, $2, $3, $4, $5 // ""); exit 0 } print "BAD"' <<<"$1"
-}
-selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
-
-# The preset each build's mutants are tried in, and its test programs, in
-# the order they run (fastest first; the first that fails catches it).
+# Each build's preset, and its test programs in the order they run.
 declare -A preset=([native]=asan [win]=win)
 declare -A programs=(
   [native]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_e2e_tests tests/generator/generator_tests"
   [win]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_lookup_tests tests/e2e/quorvane_e2e_tests")
 
-# Brings the copy for one build up to date with the checkout: only files
-# whose bytes differ are copied, so they alone are rebuilt.
-sync_copy() {  # copy
-  local copy=$1 file
-  (cd "$root" && git ls-files --cached --others --exclude-standard) | while IFS= read -r file; do
-    [ -f "$root/$file" ] || continue
-    if ! cmp -s "$root/$file" "$copy/$file"; then
-      mkdir -p "$copy/$(dirname "$file")"
-      cp "$root/$file" "$copy/$file"
-    fi
-  done
-}
-
-# Runs one build's mutants in its copy; writes one result line per mutant,
-# "verdict<TAB>label<TAB>detail", to $work/<build>.results.
-run_build() {  # build
-  local b=$1 copy="$work/$1" tree results="$work/$1.results"
-  tree="$copy/build/${preset[$b]}"
-  : >"$results"
-  sync_copy "$copy"
-  if [ "$b" = win ]; then
-    # shellcheck source=wine-prefix.sh
-    . "$root/scripts/wine-prefix.sh"
-    start_wineserver "$tree/wineprefix" >/dev/null
-  fi
-  local log="$work/$b.log"
-  if ! (cd "$copy" && cmake --preset "${preset[$b]}" >"$log" 2>&1); then
-    printf 'failed\tthe unmutated %s build\tit does not configure: %s\n' "$b" "$log" >>"$results"
-    return
-  fi
-  if [ "$(verdict "$b" "$tree" 2>/dev/null)" != survived ]; then
-    printf 'failed\tthe unmutated %s build\tit fails to build or its tests fail: %s\n' "$b" "$work/$b" >>"$results"
-    return
-  fi
-  local entry fields file text replacement equivalent label began result
-  while IFS= read -r entry; do
-    fields=$(parse "$entry")
-    if [ "$fields" = BAD ]; then
-      printf 'failed\t%s\ta line that does not parse\n' "$entry" >>"$results"
-      continue
-    fi
-    IFS=$'\x1f' read -r _ file text replacement equivalent <<<"$fields"
-    label="$b $file:$(line_of "$copy/src/apps/Quorvane/$file" "$text") \`$text\` -> \`$replacement\`"
-    if [ -n "$equivalent" ]; then
-      printf 'skipped\t%s\tequivalent: %s\n' "$label" "$equivalent" >>"$results"
-      continue
-    fi
-    cp "$copy/src/apps/Quorvane/$file" "$work/$b.orig"
-    if ! apply "$copy/src/apps/Quorvane/$file" "$text" "$replacement" 2>"$work/$b.apply.log"; then
-      printf 'failed\t%s\tits text is %s in the source\n' "$label" "$(cat "$work/$b.apply.log")" >>"$results"
-      continue
-    fi
-    began=$(date +%s)
-    result=$(verdict "$b" "$tree" 2>/dev/null)
-    cp "$work/$b.orig" "$copy/src/apps/Quorvane/$file"
-    case $result in
-      survived) printf 'failed\t%s\tsurvived\n' "$label" ;;
-      "refused by the compiler") printf 'failed\t%s\tdoes not build, so it tests nothing\n' "$label" ;;
-      *) printf 'passed\t%s\t%s (%s s)\n' "$label" "$result" "$(($(date +%s) - began))" ;;
-    esac >>"$results"
-  done < <(selected | grep "^$b ")
-  # The tree is left as the unmutated sources make it.
-  local targets
-  read -ra targets < <(for program in ${programs[$b]}; do basename "$program"; done | paste -sd' ')
-  cmake --build "$tree" --target "${targets[@]}" >"$work/$b.last-build.log" 2>&1 ||
-    printf 'failed\tthe %s tree rebuilt unmutated\tsee %s\n' "$b" "$work/$b.last-build.log" >>"$results"
-}
+selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
 
 # Applies a mutant: the text must occur exactly once. A pilcrow is a line end.
 apply() {  # file text replacement
@@ -118,20 +41,19 @@ apply() {  # file text replacement
     if ($n != 1) { print STDERR "found $n times"; exit 3 }
     s/\Q$ENV{FROM}\E/$ENV{TO}/;' "$1"
 }
-
 line_of() {  # file text
   FROM="${2//¶/$'\n'}" perl -0777 -ne 'if (/\Q$ENV{FROM}\E/) { print 1 + (substr($_, 0, $-[0]) =~ tr/\n//) }' "$1"
 }
 
-# Builds and runs each test program of the tree in turn, each built only
-# when the ones before it have passed, stopping at the first failing test;
-# prints "caught by X", "caught by a compile-time check", "refused by the
-# compiler" or "survived".
+# Builds and runs each test program in turn, each built only when those
+# before it passed, and stops at the first failing test. Prints "caught by
+# X", "caught by a compile-time check", "refused by the compiler" or
+# "survived".
 verdict() {  # build tree
   local b=$1 tree=$2 program runner=()
   [ "$b" = win ] && runner=(/usr/lib/wine/wine64)
   for program in ${programs[$b]}; do
-    if ! cmake --build "$tree" --target "$(basename "$program")" >"$work/$b.build.log" 2>&1; then
+    if ! cmake --build "$tree" --target "${program##*/}" >"$work/$b.build.log" 2>&1; then
       if grep -q "static assertion failed" "$work/$b.build.log"; then
         echo "caught by a compile-time check"
       else
@@ -144,28 +66,81 @@ verdict() {  # build tree
       --gtest_brief=1 >"$work/$b.test.log" 2>&1)
     case $? in
       0) ;;
-      124 | 137) echo "caught by $(basename "$program") (hung)"; return ;;
-      *) echo "caught by $(basename "$program")"; return ;;
+      124 | 137) echo "caught by ${program##*/} (hung)"; return ;;
+      *) echo "caught by ${program##*/}"; return ;;
     esac
   done
   echo "survived"
 }
 
-start=$(date +%s)
+# One build's mutants in its copy: a line per mutant, "result<TAB>label<TAB>
+# detail", in $work/<build>.results.
+run_build() {  # build
+  local b=$1 copy="$work/$1" file
+  local tree="$copy/build/${preset[$b]}" results="$work/$1.results" sources="$copy/src/apps/Quorvane"
+  # Only the files whose bytes differ are copied, so only they are rebuilt.
+  (cd "$root" && git ls-files --cached --others --exclude-standard) | while IFS= read -r file; do
+    if [ -f "$root/$file" ] && ! cmp -s "$root/$file" "$copy/$file"; then
+      mkdir -p "$(dirname "$copy/$file")" && cp "$root/$file" "$copy/$file"
+    fi
+  done
+  if [ "$b" = win ]; then
+    # shellcheck source=wine-prefix.sh
+    . "$root/scripts/wine-prefix.sh"
+    start_wineserver "$tree/wineprefix" >/dev/null
+  fi
+  if ! (cd "$copy" && cmake --preset "${preset[$b]}" >"$work/$b.log" 2>&1) ||
+    [ "$(verdict "$b" "$tree" 2>/dev/null)" != survived ]; then
+    printf 'failed\tthe unmutated %s build\tit does not build, or its tests fail: see %s.*.log\n' \
+      "$b" "$work/$b" >"$results"
+    return
+  fi
+  local entry text replacement equivalent label began result
+  while IFS= read -r entry; do
+    # build file `text` `replacement` [equivalent: reason]
+    IFS=$'\x1f' read -r _ file text replacement equivalent < <(perl -ne '
+      print join("\x1f", $1, $2, $3, $4, $5 // "") if
+      /^(\S+)\s+(\S+)\s+`([^`]*)`\s+`([^`]*)`\s*(?:equivalent:\s*(.*))?$/' <<<"$entry")
+    if [ -z "$file" ]; then
+      printf 'failed\t%s\ta line that does not parse\n' "$entry"
+      continue
+    fi
+    label="$b $file:$(line_of "$sources/$file" "$text") \`$text\` -> \`$replacement\`"
+    if [ -n "$equivalent" ]; then
+      printf 'skipped\t%s\tequivalent: %s\n' "$label" "$equivalent"
+      continue
+    fi
+    cp "$sources/$file" "$work/$b.orig"
+    if ! apply "$sources/$file" "$text" "$replacement" 2>"$work/$b.apply.log"; then
+      printf 'failed\t%s\tits text is %s in the source\n' "$label" "$(cat "$work/$b.apply.log")"
+      continue
+    fi
+    began=$SECONDS
+    result=$(verdict "$b" "$tree" 2>/dev/null)
+    cp "$work/$b.orig" "$sources/$file"
+    case $result in
+      survived) printf 'failed\t%s\tsurvived\n' "$label" ;;
+      "refused by the compiler") printf 'failed\t%s\tdoes not build, so it tests nothing\n' "$label" ;;
+      *) printf 'passed\t%s\t%s (%s s)\n' "$label" "$result" "$((SECONDS - began))" ;;
+    esac
+  done < <(selected | grep "^$b ") >"$results"
+  # The tree is left as the unmutated sources make it.
+  for file in ${programs[$b]}; do
+    cmake --build "$tree" --target "${file##*/}" >"$work/$b.last-build.log" 2>&1 ||
+      printf 'failed\tthe %s tree rebuilt unmutated\tsee %s\n' "$b" "$work/$b.last-build.log" >>"$results"
+  done
+}
+
+start=$SECONDS
 builds=$(selected | awk '{print $1}' | sort -u)
 for b in $builds; do
   if [ -z "${preset[$b]:-}" ]; then echo "mutate: unknown build '$b'" >&2; exit 2; fi
 done
-# Each build in its own process, side by side; the Windows one's wineserver
-# is stopped when that process ends.
-pids=()
-for b in $builds; do
-  (trap 'stop_wineserver 2>/dev/null' EXIT; run_build "$b") &
-  pids+=($!)
-done
-for pid in "${pids[@]}"; do wait "$pid"; done
+# Each build in a process of its own, side by side; the Windows one's
+# wineserver is stopped when it ends.
+for b in $builds; do (run_build "$b") & done
+wait
 
-# One JUnit file for the stage, and one line per mutant.
 xml() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g' <<<"$1"; }
 {
   echo '<?xml version="1.0" encoding="UTF-8"?>'
@@ -179,14 +154,10 @@ xml() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/
         *) printf '<failure message="%s"/>' "$(xml "$detail")" ;;
       esac
       echo '</testcase>'
+      printf '%-8s %s: %s\n' "$result" "$label" "$detail" >&3
     done <"$work/$b.results"
   done
   echo '</testsuite>'
-} >"$work/results.xml"
-for b in $builds; do
-  while IFS=$'\t' read -r result label detail; do
-    printf '%-8s %s: %s\n' "$result" "$label" "$detail"
-  done <"$work/$b.results"
-done
-echo "mutation stage: $(($(date +%s) - start)) s"
+} 3>&1 >"$work/results.xml"
+echo "mutation stage: $((SECONDS - start)) s"
 ! grep -q '<failure' "$work/results.xml"

@@ -22,23 +22,6 @@ std::string LargeView(unsigned n, unsigned step) {
   return nsf.str();
 }
 
-namespace {
-
-// Wine very rarely adds a line of its own to standard error as a process
-// exits; only when that line is the sole difference is a case run again.
-std::string WithoutWineExitNoise(const std::string& err) {
-  std::string kept;
-  std::istringstream lines(err);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.rfind("Inconsistency detected by ld.so: dl-fini.c", 0) == 0) continue;
-    kept += line + "\n";
-  }
-  return kept;
-}
-
-}  // namespace
-
 void EndToEndTest::SetUp() {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   root_ =
@@ -76,12 +59,7 @@ void EndToEndTest::Expect(const Case& c, const fs::path& directory, fs::path lib
     out = kNoInstallation + out;
   }
 #endif
-  ToolRun run;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    fs::remove(runtimeDirectory / "leaks.txt");
-    run = RunProgram(kTool, c.arguments, directory, library);
-    if (run.err == AsWritten(c.err) || WithoutWineExitNoise(run.err) != AsWritten(c.err)) break;
-  }
+  ToolRun run = RunProgram(kTool, c.arguments, directory, library);
   EXPECT_EQ(run.out, AsWritten(out)) << c.name;
   EXPECT_EQ(run.err, AsWritten(c.err)) << c.name;
   EXPECT_EQ(run.status, c.status) << c.name;
