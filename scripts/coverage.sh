@@ -2,7 +2,7 @@
 # Line and branch coverage of the tool's code, src/apps/Quorvane/. Two builds
 # carry gcov's counters (--coverage -O0): build/coverage runs the native
 # suite, build/coverage-win the Windows suite under Wine, the only one that
-# reaches the registry lookup. gcovr reads each with its own compiler's gcov
+# reaches the Windows loader. gcovr reads each with its own compiler's gcov
 # and merges both into one report:
 #   build/coverage/report/index.html   line by line, per file
 #   build/coverage/report/lines.txt    lines per file, those not run
@@ -59,8 +59,7 @@ tracefile "$native" gcov "$native/native.json"
 
 echo "== Windows build with coverage, tests under Wine: $windows"
 configure_and_build coverage-win
-# The build tree's own prefix, which the test preset names too: the registry
-# tests run only there.
+# The build tree's own prefix, where the registry tests run.
 # shellcheck source=wine-prefix.sh
 . "$root/scripts/wine-prefix.sh"
 start_wineserver "$windows/wineprefix"
@@ -76,9 +75,9 @@ tracefile "$windows" x86_64-w64-mingw32-gcov-posix "$windows/windows.json"
 echo "== both merged"
 rm -rf "$report"
 mkdir -p "$report"
-# A function the two builds define apart, at other lines (the registry
-# lookup, the library loader), keeps the Windows one under a name of its own:
-# gcovr merges functions by name and cannot merge those.
+# A function the two builds define apart, at other lines (the loader's),
+# keeps the Windows one under a name of its own: gcovr merges functions by
+# name and cannot merge those.
 python3 - "$native/native.json" "$windows/windows.json" "$windows/windows-to-merge.json" <<'PY'
 import json, sys
 native, windows = (json.load(open(p)) for p in sys.argv[1:3])

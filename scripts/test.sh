@@ -16,10 +16,8 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-results=$root/build/results
-rm -rf "$results"
-mkdir -p "$results"
-stages=$results/stages
+results=$root/build/results stages=$root/build/results/stages
+rm -rf "$results" && mkdir -p "$results"
 
 # stage NAME JUNIT COMMAND...: runs the command, its output in the stage's
 # log, and notes its status, time and results file.
