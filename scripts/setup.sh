@@ -10,7 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   valgrind zip python3
   gcovr  # scripts/coverage.sh: line and branch coverage of the tool
-  clang-format clang-tidy  # scripts/lint.sh
+  clang-format clang-tidy  # the lint tests (tests/lint)
   clang libclang-rt-dev llvm  # the fuzz build: clang, libFuzzer; llvm-symbolizer for reports
 )
 

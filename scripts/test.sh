@@ -4,7 +4,10 @@
 # "N passed, M failed, K skipped". The exit status is 0 exactly when M is 0.
 #
 # Stages, each timed:
+#   setup         scripts/setup.sh: the packages, once
 #   build-native, build-win, build-asan, build-fuzz  the four build trees
+#   wine-prefix   the Windows tree's private Wine prefix, made once, and a
+#                 persistent wineserver for the stages after it
 #   native-tests  the native suites, lint (clang-format, clang-tidy) and the
 #                 end-to-end tests again under valgrind memcheck
 #   win-tests     the Windows suites under Wine, in the build tree's private
@@ -39,7 +42,7 @@ for tree in native win asan fuzz; do stage "build-$tree" - build "$tree"; done
 
 # shellcheck source=wine-prefix.sh
 . "$root/scripts/wine-prefix.sh"
-start_wineserver >/dev/null
+stage wine-prefix - start_wineserver
 stage native-tests "$results/native-tests.xml" tests native-full native-tests
 stage win-tests "$results/win-tests.xml" tests win-full win-tests
 stage asan-tests "$results/asan-tests.xml" tests asan asan-tests
