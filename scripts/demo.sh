@@ -13,7 +13,8 @@ cmake --build "$root/build/win" --target Quorvane nnotes >/dev/null
 start_wineserver
 
 # The stand-in library is installed the way a Domino server records its
-# program directory: in the registry, where the tool looks for it.
+# program directory: in the registry, where the tool looks for it. The key
+# goes again at the end, so that the tests find the prefix as they left it.
 standin="Z:${root//\//\\}\\build\\win\\standin"
 "$wine" reg add 'HKLM\SOFTWARE\Lotus\Domino' /v Path /t REG_SZ /d "$standin" /f >/dev/null 2>&1
 samples="Z:${root//\//\\}\\samples"
@@ -21,5 +22,6 @@ echo "\$ Quorvane.exe /path $samples $*"
 set +e
 "$wine" "$root/build/win/bin/Quorvane.exe" /path "$samples" "$@"
 status=$?
+"$wine" reg delete 'HKLM\SOFTWARE\Lotus' /f >/dev/null 2>&1
 echo "(exit status $status)"
 exit "$status"
