@@ -12,9 +12,8 @@ cmake --build "$root/build/win" --target Quorvane nnotes >/dev/null
 . "$root/scripts/wine-prefix.sh"
 start_wineserver
 
-# The stand-in library is installed the way a Domino server records its
-# program directory: in the registry, where the tool looks for it. The key
-# goes again at the end, so that the tests find the prefix as they left it.
+# The stand-in is installed as a server records its program directory, in
+# the registry, and removed after the run: the tests expect no key there.
 standin="Z:${root//\//\\}\\build\\win\\standin"
 "$wine" reg add 'HKLM\SOFTWARE\Lotus\Domino' /v Path /t REG_SZ /d "$standin" /f >/dev/null 2>&1
 samples="Z:${root//\//\\}\\samples"
