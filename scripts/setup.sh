@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build make g++ pkg-config
+  cmake ninja-build make g++ pkg-config git
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine64 wine
   googletest libgtest-dev libgmock-dev libbenchmark-dev

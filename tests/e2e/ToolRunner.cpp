@@ -126,7 +126,7 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
 
 #if defined(_WIN32)
   const fs::path copy = libraryDirectory / program.filename();
-  fs::copy_file(program, copy, fs::copy_options::skip_existing);
+  fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
   std::string commandLine = QuoteArgument(copy.string());
   for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
   HANDLE out;

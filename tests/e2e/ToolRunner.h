@@ -14,8 +14,8 @@ struct ToolRun {
 
 // Runs `program` with `arguments` (index 0 excluded) in `directory`, finding
 // its libraries in `libraryDirectory`: natively along LD_LIBRARY_PATH; on
-// Windows, which searches a program's own folder first, by running a copy
-// of the program placed there (made once). Standard input is empty.
+// Windows, which searches a program's own folder first, by running a fresh
+// copy of the program placed there for each run. Standard input is empty.
 // Standard output goes to `outputFile` when one is given, and is then not
 // collected; with kRefusingOutput every write to it fails.
 ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
