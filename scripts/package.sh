@@ -1,8 +1,101 @@
 #!/usr/bin/env bash
-# Builds the Windows release: build/win/package/Quorvane-<version>-win64.zip
-# with Quorvane.exe, the administrators' README and the licence.
+# Builds the Windows release into build/win/package (or $QUORVANE_PACKAGE_DIR):
+#   Quorvane-<version>-win64.zip   Quorvane.exe, README.txt and LICENSE.txt
+#   SHA256SUMS                     the zip's and the exe's
+#   BUILDINFO                      the commit, SOURCE_DATE_EPOCH, the commands
+#                                  that built the exe, the toolchain's packages
+#   Quorvane-<version>.cdx.json    the CycloneDX SBOM of what the exe links in
+# Every byte follows from the commit and the toolchain's versions, so another
+# machine can rebuild and compare (scripts/verify-release.sh).
+#
+#   scripts/package.sh                      unsigned
+#   scripts/package.sh --sign OPTIONS...    Authenticode-signed, OPTIONS given
+#       to `osslsigncode sign` to name the certificate and key: for instance
+#       -pkcs12 org.pfx -readpass pass.txt, or on a hardware token
+#       -pkcs11module /usr/lib/x86_64-linux-gnu/opensc-pkcs11.so
+#       -certs org.pem -key "pkcs11:...". The signing time is
+#       SOURCE_DATE_EPOCH and no timestamp server is asked, so one key signs
+#       one build the same way every time.
+#   scripts/package.sh --signed-exe FILE    ships FILE, this build's exe
+#       signed elsewhere; refused unless FILE without its signature is it
+#
+# A checkout with changes not committed is built as a commit of its own over
+# HEAD, made in this repository without touching its index or branches, and
+# BUILDINFO names that commit: verify-release.sh finds it in this repository
+# only.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUORVANE_BUILD_DIR:-$root/build/win}
+out=${QUORVANE_PACKAGE_DIR:-$root/build/win/package}
+mode=${1:-}
+[ $# -eq 0 ] || shift
+case "$mode" in
+  "") [ $# -eq 0 ] ;;
+  --sign) [ $# -gt 0 ] ;;
+  --signed-exe) [ $# -eq 1 ] && [ -f "$1" ] ;;
+  *) false ;;
+esac || {
+  echo "usage: scripts/package.sh [--sign OSSLSIGNCODE-OPTIONS... | --signed-exe FILE]" >&2
+  exit 2
+}
 "$root/scripts/setup.sh"
-(cd "$root" && cmake --preset win >/dev/null && cmake --build --preset win --target Quorvane)
-cpack --config "$root/build/win/CPackConfig.cmake" -B "$root/build/win/package" | grep "package:"
+cd "$root"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+commit=$(git rev-parse HEAD)
+: "${SOURCE_DATE_EPOCH:=$(git log -1 --format=%ct)}"
+export SOURCE_DATE_EPOCH
+if [ -n "$(git status --porcelain)" ]; then
+  GIT_INDEX_FILE=$work/index git add -A
+  export GIT_AUTHOR_NAME=package GIT_AUTHOR_EMAIL=package GIT_AUTHOR_DATE=@$SOURCE_DATE_EPOCH
+  export GIT_COMMITTER_NAME=package GIT_COMMITTER_EMAIL=package GIT_COMMITTER_DATE=@$SOURCE_DATE_EPOCH
+  tree=$(GIT_INDEX_FILE=$work/index git write-tree)
+  commit=$(git commit-tree -p "$commit" -m "Changes not committed, packaged" "$tree")
+fi
+
+[ -f "$build/CMakeCache.txt" ] || cmake --preset win >/dev/null
+cmake --build "$build" --target Quorvane >/dev/null
+version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name=Quorvane-$version-win64
+cmake --install "$build" --prefix "$work/$name" >/dev/null
+exe=$work/$name/Quorvane.exe
+signed=no
+case "$mode" in
+  --sign)
+    osslsigncode sign "$@" -h sha256 -n Quorvane -time "$SOURCE_DATE_EPOCH" \
+      -in "$exe" -out "$work/signed.exe" >/dev/null
+    mv "$work/signed.exe" "$exe" ;;
+  --signed-exe)
+    if ! osslsigncode remove-signature -in "$1" -out "$work/unsigned.exe" >/dev/null ||
+      ! cmp -s "$work/unsigned.exe" "$exe"; then
+      echo "package: $1 is not this build's Quorvane.exe with a signature added" >&2
+      exit 1
+    fi
+    cp "$1" "$exe" ;;
+esac
+[ -z "$mode" ] || signed="Authenticode, signing time SOURCE_DATE_EPOCH, no timestamp server"
+
+# The zip: fixed modes and times, no owners or extra times (-X), no
+# directory entries (-D), names in one order, DOS times in UTC.
+find "$work/$name" -type f -exec chmod 0644 {} + -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
+rm -rf "$out" && mkdir -p "$out"
+(cd "$work" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$out/$name.zip" -@)
+(cd "$out" && sha256sum "$name.zip" && cd "$work" && sha256sum "$name/Quorvane.exe") >"$out/SHA256SUMS"
+
+commands=$(ninja -C "$build" -t commands bin/Quorvane.exe)
+{
+  echo "Quorvane $version: $name.zip"
+  echo "commit: $commit"
+  echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH"
+  echo "signed: $signed"
+  echo "built by: cmake --preset win; cmake --build build/win --target Quorvane; scripts/package.sh"
+  echo "commands that built the exe (. is the checkout):"
+  echo "${commands//"$root"/.}" | sed 's/^/  /'
+  echo "toolchain packages (dpkg-query -W):"
+  dpkg-query -W binutils-mingw-w64-x86-64 cmake g++-mingw-w64-x86-64-posix \
+    gcc-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev \
+    osslsigncode zip | sed 's/^/  /'
+} >"$out/BUILDINFO"
+python3 "$root/scripts/sbom.py" "$build/Quorvane.map" "$exe" "$version" >"$out/Quorvane-$version.cdx.json"
+echo "package: $out/$name.zip"

@@ -8,7 +8,9 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine64 wine
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  valgrind zip python3
+  valgrind zip unzip python3
+  osslsigncode openssl  # the release's signing
+  diffoscope-minimal libarchive-tools  # where two builds of the release differ
   gcovr  # scripts/coverage.sh: line and branch coverage of the tool
   clang-format clang-tidy  # the lint tests (tests/lint)
   clang libclang-rt-dev llvm  # the fuzz build: clang, libFuzzer; llvm-symbolizer for reports

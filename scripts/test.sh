@@ -12,6 +12,8 @@
 #                 end-to-end tests again under valgrind memcheck
 #   win-tests     the Windows suites under Wine, in the build tree's private
 #                 prefix, and clang-tidy as the mingw-w64 build compiles
+#   release       the release zip made, checked, rebuilt from a scratch clone
+#                 and compared byte for byte, and signed (ctest --preset release)
 #   asan-tests    the native suites with AddressSanitizer and UBSan
 #   fuzz          each fuzz target replays its corpus, then fuzzes a minute
 #   mutation      planted faults, each caught (scripts/mutate.sh)
@@ -45,6 +47,7 @@ for tree in native win asan fuzz; do stage "build-$tree" - build "$tree"; done
 stage wine-prefix - start_wineserver
 stage native-tests "$results/native-tests.xml" tests native-full native-tests
 stage win-tests "$results/win-tests.xml" tests win-full win-tests
+stage release "$results/release.xml" tests release release
 stage asan-tests "$results/asan-tests.xml" tests asan asan-tests
 stage fuzz "$results/fuzz.xml" tests fuzz fuzz
 stage mutation "$root/build/mutation/results.xml" scripts/mutate.sh

@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kTool = BuildPath(QUORVANE_TOOL);
+const fs::path kTool = ProgramUnderTest();
 const fs::path kStandIn = BuildPath(STANDIN_DIR);
 
 // Where a key's "Path" points.

@@ -8,7 +8,7 @@
 
 namespace fs = std::filesystem;
 
-const fs::path kTool = BuildPath(QUORVANE_TOOL);
+const fs::path kTool = ProgramUnderTest();
 const fs::path kStandIn = BuildPath(STANDIN_DIR);
 const fs::path kSamples = BuildPath(SAMPLES_DIR);
 

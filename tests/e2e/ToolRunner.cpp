@@ -1,5 +1,6 @@
 #include "ToolRunner.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -14,7 +15,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #endif
 
 namespace fs = std::filesystem;
@@ -226,6 +226,11 @@ fs::path BuildPath(const std::string& hostPath) {
   }
 #endif
   return hostPath;
+}
+
+fs::path ProgramUnderTest() {
+  const char* exe = std::getenv("QUORVANE_EXE");
+  return BuildPath(exe != nullptr && *exe != '\0' ? exe : QUORVANE_TOOL);
 }
 
 std::string AsWritten(const std::string& text) {

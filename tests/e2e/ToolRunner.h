@@ -41,6 +41,11 @@ extern const std::filesystem::path kRefusingOutput;
 // host path "/x/y" is "Z:\x\y".
 std::filesystem::path BuildPath(const std::string& hostPath);
 
+// The program under test: the exe that QUORVANE_EXE names when it is set
+// (the release checks set it to the exe unpacked from the zip), else the
+// build's own.
+std::filesystem::path ProgramUnderTest();
+
 // The whole content of a file, bytes as they are.
 std::string ReadFile(const std::filesystem::path& file);
 

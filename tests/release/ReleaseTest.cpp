@@ -1,22 +1,20 @@
 // What an administrator sees of the built program in Explorer and what
-// Windows reads before it starts it: the version resource and the manifest.
+// Windows reads before it starts it: the version resource, the manifest and
+// the PE header.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <imagehlp.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "e2e/ToolRunner.h"
+
 namespace {
 
-// Under Wine a host path "/x/y" is "Z:\x\y".
-std::wstring ProgramPath() {
-  std::string path = QUORVANE_TOOL;
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    path = "Z:" + path;
-  }
-  return std::wstring(path.begin(), path.end());
-}
+std::wstring ProgramPath() { return ProgramUnderTest().wstring(); }
 
 std::string VersionString(const std::vector<BYTE>& info, const std::string& name) {
   char* value = nullptr;
@@ -82,6 +80,43 @@ TEST(ReleaseTest, ProgramCarriesItsManifest) {
   for (const char* text : required) {
     EXPECT_NE(manifest.find(text), std::string::npos) << text;
   }
+}
+
+// Windows loads the program at an address of its choosing, from the whole
+// 64-bit range, and never runs its data; the header names no link time, so
+// that two builds of one commit are the same bytes, and carries the checksum
+// Windows computes (a signature removed gives back this very file).
+TEST(ReleaseTest, ProgramHeaderAsksForRandomAddressesAndNoExecutableData) {
+  const std::string image = ReadFile(ProgramUnderTest());
+  IMAGE_DOS_HEADER dos{};
+  IMAGE_NT_HEADERS64 nt{};
+  ASSERT_GE(image.size(), sizeof dos);
+  std::memcpy(&dos, image.data(), sizeof dos);
+  ASSERT_GE(dos.e_lfanew, 0);
+  ASSERT_GE(image.size(), static_cast<size_t>(dos.e_lfanew) + sizeof nt);
+  std::memcpy(&nt, image.data() + dos.e_lfanew, sizeof nt);
+  ASSERT_EQ(nt.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
+  ASSERT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+
+  const struct {
+    WORD flag;
+    const char* name;
+  } flags[] = {
+      {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, "DYNAMIC_BASE"},
+      {IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, "HIGH_ENTROPY_VA"},
+      {IMAGE_DLLCHARACTERISTICS_NX_COMPAT, "NX_COMPAT"},
+  };
+  for (const auto& f : flags) EXPECT_NE(nt.OptionalHeader.DllCharacteristics & f.flag, 0) << f.name;
+  // Without its relocations the image could only load at its preferred base.
+  EXPECT_EQ(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED, 0);
+  EXPECT_NE(nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
+  EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u);
+
+  std::wstring path = ProgramPath();
+  DWORD inHeader = 0, computed = 0;
+  ASSERT_EQ(MapFileAndCheckSumW(path.data(), &inHeader, &computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+  EXPECT_NE(computed, 0u);
+  EXPECT_EQ(inHeader, computed);
 }
 
 }  // namespace
