@@ -114,7 +114,8 @@ TEST(ReleaseTest, ProgramHeaderAsksForRandomAddressesAndNoExecutableData) {
 
   std::wstring path = ProgramPath();
   DWORD inHeader = 0, computed = 0;
-  ASSERT_EQ(MapFileAndCheckSumW(path.data(), &inHeader, &computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+  ASSERT_EQ(MapFileAndCheckSumW(path.data(), &inHeader, &computed),
+            static_cast<DWORD>(CHECKSUM_SUCCESS));
   EXPECT_NE(computed, 0u);
   EXPECT_EQ(inHeader, computed);
 }
