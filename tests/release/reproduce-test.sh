@@ -50,7 +50,7 @@ for offset in 10 $((size / 2)); do
   mkdir "$work/$offset" && cp "$package"/* "$work/$offset/"
   changed=$work/$offset/$(basename "$zip")
   byte=$(od -An -tu1 -j "$offset" -N1 "$zip")
-  printf "\\$(printf %03o $(((byte + 1) % 256)))" |
+  printf '%b' "\\0$(printf %03o $(((byte + 1) % 256)))" |
     dd of="$changed" bs=1 seek="$offset" conv=notrunc status=none
   cmp -s "$zip" "$changed" && { echo "FAILED: byte $offset was not changed"; failed=1; }
   verify "byte $offset changed" "$changed" 1 '^differs: '
