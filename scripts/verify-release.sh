@@ -9,8 +9,9 @@
 # by default the repository this script belongs to. A signed exe is compared
 # with its signature removed, and the zip is compared once the rebuilt exe
 # carries that same signature; `osslsigncode verify` checks the signature
-# itself. The rebuild installs the toolchain packages it lacks
-# (scripts/setup.sh); BUILDINFO lists the versions the release was built with.
+# itself. The rebuild runs that commit's own scripts/package.sh, which
+# installs the toolchain packages it lacks (scripts/setup.sh); BUILDINFO
+# lists the versions the release was built with.
 #
 # The last line is "reproduced" (status 0), or "differs: " and what differs
 # (status 1), after diffoscope's account of where.
@@ -64,6 +65,7 @@ if ! cmp -s "$unsigned" "$rebuilt_exe"; then
   diffoscope --text - "$unsigned" "$rebuilt_exe" | head -n 100
   differs "$what"
 fi
+echo "same: $what"
 if [ "$unsigned" != "$exe" ]; then
   # The rebuilt exe with the release's signature: the same bytes as its exe.
   package --signed-exe "$exe"
@@ -73,7 +75,9 @@ different=()
 for file in "$scratch"/rebuilt/*; do
   here=$given/$(basename "$file")
   case $file in *.zip) here=$zip ;; */BUILDINFO) ;; *) [ -f "$here" ] || continue ;; esac
-  if ! cmp -s "$here" "$file"; then
+  if cmp -s "$here" "$file"; then
+    echo "same: $(basename "$here")"
+  else
     diffoscope --text - "$here" "$file" | head -n 100
     different+=("$(basename "$here")")
   fi
