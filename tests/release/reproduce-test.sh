@@ -13,11 +13,13 @@ trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 failed=0
 
-# The commit BUILDINFO names, in a repository of the test's own that any
-# user can read, wherever the checkout lies.
+# The commit BUILDINFO names, in a repository of the test's own, and the
+# verify command beside it: any user can read them, wherever the checkout
+# lies.
 commit=$(sed -n 's/^commit: //p' "$package/BUILDINFO")
 git init -q --bare "$work/repository.git" &&
   git -C "$root" push -q "$work/repository.git" "$commit:refs/heads/release" || exit 1
+cp "$root/scripts/verify-release.sh" "$work/"
 as=()
 if [ "$(id -u)" -eq 0 ]; then
   mkdir "$work/home" && printf '[safe]\n\tdirectory = *\n' >"$work/home/.gitconfig"
@@ -28,7 +30,7 @@ echo "rebuilt as $("${as[@]}" id -un), TZ=CHAST-12:45, umask 077"
 
 # verify WHAT ZIP STATUS LAST-LINE: verify-release.sh must end so.
 verify() {
-  (umask 077 && TZ=CHAST-12:45 "${as[@]}" "$root/scripts/verify-release.sh" "$2" \
+  (umask 077 && TZ=CHAST-12:45 "${as[@]}" "$work/verify-release.sh" "$2" \
     "$work/repository.git") >"$work/out" 2>&1
   local status=$? last
   last=$(tail -n 1 "$work/out")
