@@ -83,7 +83,11 @@ rm -rf "$out" && mkdir -p "$out"
 (cd "$work" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$out/$name.zip" -@)
 (cd "$out" && sha256sum "$name.zip" && cd "$work" && sha256sum "$name/Quorvane.exe") >"$out/SHA256SUMS"
 
+# The commands with the checkout's path as ".", and without the quotes a
+# path with spaces gets, so that they read the same from any clone.
 commands=$(ninja -C "$build" -t commands bin/Quorvane.exe)
+commands=${commands//"$root"/.}
+commands=${commands//[\"\']/}
 {
   echo "Quorvane $version: $name.zip"
   echo "commit: $commit"
@@ -91,7 +95,7 @@ commands=$(ninja -C "$build" -t commands bin/Quorvane.exe)
   echo "signed: $signed"
   echo "built by: cmake --preset win; cmake --build build/win --target Quorvane; scripts/package.sh"
   echo "commands that built the exe (. is the checkout):"
-  echo "${commands//"$root"/.}" | sed 's/^/  /'
+  echo "$commands" | sed 's/^/  /'
   echo "toolchain packages (dpkg-query -W):"
   dpkg-query -W binutils-mingw-w64-x86-64 cmake g++-mingw-w64-x86-64-posix \
     gcc-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev \

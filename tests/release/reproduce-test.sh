@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The release rebuilt from a scratch clone of its commit, as another user
-# (when this one is root), in another time zone and with another umask, is
-# the same bytes; a zip with one byte changed is refused, wherever the byte
+# (when this one is root), in another time zone, with another umask and at a
+# path with spaces, is the same bytes; a zip with one byte changed is refused, wherever the byte
 # lies.
 #   tests/release/reproduce-test.sh PACKAGE_DIR
 set -uo pipefail
@@ -20,17 +20,18 @@ commit=$(sed -n 's/^commit: //p' "$package/BUILDINFO")
 git init -q --bare "$work/repository.git" &&
   git -C "$root" push -q "$work/repository.git" "$commit:refs/heads/release" || exit 1
 cp "$root/scripts/verify-release.sh" "$work/"
+mkdir -m 1777 "$work/scratch space"
 as=()
 if [ "$(id -u)" -eq 0 ]; then
   mkdir "$work/home" && printf '[safe]\n\tdirectory = *\n' >"$work/home/.gitconfig"
   chmod -R a+rX "$work"
   as=(setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work/home")
 fi
-echo "rebuilt as $("${as[@]}" id -un), TZ=CHAST-12:45, umask 077"
+echo "rebuilt as $("${as[@]}" id -un), TZ=CHAST-12:45, umask 077, in \"$work/scratch space\""
 
 # verify WHAT ZIP STATUS LAST-LINE: verify-release.sh must end so.
 verify() {
-  (umask 077 && TZ=CHAST-12:45 "${as[@]}" "$work/verify-release.sh" "$2" \
+  (umask 077 && TZ=CHAST-12:45 TMPDIR="$work/scratch space" "${as[@]}" "$work/verify-release.sh" "$2" \
     "$work/repository.git") >"$work/out" 2>&1
   local status=$? last
   last=$(tail -n 1 "$work/out")
