@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The release rebuilt from a scratch clone of its commit, as another user
 # (when this one is root), in another time zone, with another umask and at a
-# path with spaces, is the same bytes; a zip with one byte changed is refused, wherever the byte
-# lies.
+# path with spaces, is the same bytes; a zip with one byte changed is
+# refused, wherever the byte lies.
 #   tests/release/reproduce-test.sh PACKAGE_DIR
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)

@@ -32,10 +32,9 @@ grep -F "Signing time: $(LC_ALL=C TZ=UTC date -d "@$epoch" '+%b %e %H:%M:%S %Y')
 ! cmp -s "$signed" "$unsigned" || { echo "the exe was not signed"; exit 1; }
 osslsigncode remove-signature -in "$signed" -out "$keys/removed.exe" >/dev/null
 cmp "$keys/removed.exe" "$unsigned" && echo "signature removed: the unsigned exe, byte for byte"
-# An exe whose code differs by one byte (at 4096, past the headers) is no
-# signed copy of this build.
-cp "$signed" "$keys/other.exe"
-printf '\001' | dd of="$keys/other.exe" bs=1 seek=4096 conv=notrunc status=none
+# Another program of the build, signed, is no signed copy of the tool.
+osslsigncode sign -certs "$keys/cert.pem" -key "$keys/key.pem" -in "$build/bin/generate_directory.exe" \
+  -out "$keys/other.exe" >/dev/null
 if package "$keys/other" --signed-exe "$keys/other.exe" 2>"$keys/refusal"; then
   echo "an exe of another build was shipped as the signed one"
   exit 1
