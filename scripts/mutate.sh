@@ -29,8 +29,8 @@ rm -f "$work/results.xml" "$work"/*.results
 # Each build's preset, and its test programs in the order they run.
 declare -A preset=([native]=asan [win]=win)
 declare -A programs=(
-  [native]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_e2e_tests tests/generator/generator_tests"
-  [win]="tests/unit/quorvane_unit_tests tests/e2e/quorvane_lookup_tests tests/e2e/quorvane_e2e_tests")
+  [native]="quorvane_unit_tests quorvane_e2e_tests generator_tests"
+  [win]="quorvane_unit_tests quorvane_lookup_tests quorvane_e2e_tests")
 
 selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
 
@@ -53,7 +53,7 @@ verdict() {  # build tree
   local b=$1 tree=$2 program runner=()
   [ "$b" = win ] && runner=(/usr/lib/wine/wine64)
   for program in ${programs[$b]}; do
-    if ! cmake --build "$tree" --target "${program##*/}" >"$work/$b.build.log" 2>&1; then
+    if ! cmake --build "$tree" --target "$program" >"$work/$b.build.log" 2>&1; then
       if grep -q "static assertion failed" "$work/$b.build.log"; then
         echo "caught by a compile-time check"
       else
@@ -62,12 +62,12 @@ verdict() {  # build tree
       return
     fi
     [ "$b" = win ] && program="$program.exe"
-    (cd "$tree" && timeout -k 5 30 "${runner[@]}" "$tree/$program" --gtest_fail_fast \
+    (cd "$tree" && timeout -k 5 30 "${runner[@]}" "$tree/bin/$program" --gtest_fail_fast \
       --gtest_brief=1 >"$work/$b.test.log" 2>&1)
     case $? in
       0) ;;
-      124 | 137) echo "caught by ${program##*/} (hung)"; return ;;
-      *) echo "caught by ${program##*/}"; return ;;
+      124 | 137) echo "caught by $program (hung)"; return ;;
+      *) echo "caught by $program"; return ;;
     esac
   done
   echo "survived"
@@ -88,6 +88,8 @@ run_build() {  # build
     # shellcheck source=wine-prefix.sh
     . "$root/scripts/wine-prefix.sh"
     start_wineserver "$tree/wineprefix" >/dev/null
+    # The registry cases may change the keys of this tree's prefix.
+    export QUORVANE_REGISTRY_TESTS=$tree/wineprefix
   fi
   if ! (cd "$copy" && cmake --preset "${preset[$b]}" >"$work/$b.log" 2>&1) ||
     [ "$(verdict "$b" "$tree" 2>/dev/null)" != survived ]; then
@@ -126,7 +128,7 @@ run_build() {  # build
   done < <(selected | grep "^$b ") >"$results"
   # The tree is left as the unmutated sources make it.
   for file in ${programs[$b]}; do
-    cmake --build "$tree" --target "${file##*/}" >"$work/$b.last-build.log" 2>&1 ||
+    cmake --build "$tree" --target "$file" >"$work/$b.last-build.log" 2>&1 ||
       printf 'failed\tthe %s tree rebuilt unmutated\tsee %s\n' "$b" "$work/$b.last-build.log" >>"$results"
   done
 }

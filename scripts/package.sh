@@ -18,6 +18,11 @@
 #       one build the same way every time.
 #   scripts/package.sh --signed-exe FILE    ships FILE, this build's exe
 #       signed elsewhere; refused unless FILE without its signature is it
+#   scripts/package.sh --tests [...]        also the Windows test bundle,
+#       Quorvane-<version>-tests-win64.zip: the test programs and the
+#       stand-in nnotes.dll (without their debug information), the samples, the
+#       package's own Quorvane.exe, and tests/bundle's run-tests.cmd and
+#       README.txt, to run on a Windows machine
 #
 # A checkout with changes not committed is built as a commit of its own over
 # HEAD, made in this repository without touching its index or branches, and
@@ -27,6 +32,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVANE_BUILD_DIR:-$root/build/win}
 out=${QUORVANE_PACKAGE_DIR:-$root/build/win/package}
+tests=no
+if [ "${1:-}" = --tests ]; then tests=yes && shift; fi
 mode=${1:-}
 [ $# -eq 0 ] || shift
 case "$mode" in
@@ -35,7 +42,7 @@ case "$mode" in
   --signed-exe) [ $# -eq 1 ] && [ -f "$1" ] ;;
   *) false ;;
 esac || {
-  echo "usage: scripts/package.sh [--sign OSSLSIGNCODE-OPTIONS... | --signed-exe FILE]" >&2
+  echo "usage: scripts/package.sh [--tests] [--sign OSSLSIGNCODE-OPTIONS... | --signed-exe FILE]" >&2
   exit 2
 }
 "$root/scripts/setup.sh"
@@ -55,7 +62,7 @@ if [ -n "$(git status --porcelain)" ]; then
 fi
 
 [ -f "$build/CMakeCache.txt" ] || cmake --preset win >/dev/null
-cmake --build "$build" --target Quorvane >/dev/null
+if [ "$tests" = yes ]; then cmake --build "$build" >/dev/null; else cmake --build "$build" --target Quorvane >/dev/null; fi
 version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=Quorvane-$version-win64
 cmake --install "$build" --prefix "$work/$name" >/dev/null
@@ -76,11 +83,15 @@ case "$mode" in
 esac
 [ -z "$mode" ] || signed="Authenticode, signing time SOURCE_DATE_EPOCH, no timestamp server"
 
-# The zip: fixed modes and times, no owners or extra times (-X), no
-# directory entries (-D), names in one order, DOS times in UTC.
-find "$work/$name" -type f -exec chmod 0644 {} + -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
+# zip_up NAME: the zip of $work/NAME, with fixed modes and times, no owners
+# or extra times (-X), no directory entries (-D), names in one order, DOS
+# times in UTC.
+zip_up() {
+  find "$work/$1" -type f -exec chmod 0644 {} + -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
+  (cd "$work" && find "$1" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$out/$1.zip" -@)
+}
 rm -rf "$out" && mkdir -p "$out"
-(cd "$work" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$out/$name.zip" -@)
+zip_up "$name"
 (cd "$out" && sha256sum "$name.zip" && cd "$work" && sha256sum "$name/Quorvane.exe") >"$out/SHA256SUMS"
 
 # The commands with the checkout's path as ".", and without the quotes a
@@ -103,3 +114,19 @@ commands=${commands//[\"\']/}
 } >"$out/BUILDINFO"
 python3 "$root/scripts/sbom.py" "$build/Quorvane.map" "$exe" "$version" >"$out/Quorvane-$version.cdx.json"
 echo "package: $out/$name.zip"
+
+if [ "$tests" = yes ]; then
+  bundle=$work/Quorvane-$version-tests-win64
+  mkdir -p "$bundle/bin" "$bundle/standin" "$bundle/samples"
+  for program in "$build"/bin/*_tests.exe; do
+    x86_64-w64-mingw32-strip --strip-debug -o "$bundle/bin/${program##*/}" "$program"
+  done
+  cp "$exe" "$bundle/bin/"
+  x86_64-w64-mingw32-strip --strip-debug -o "$bundle/standin/nnotes.dll" "$build/standin/nnotes.dll"
+  cp "$build"/samples/* "$bundle/samples/"
+  for text in run-tests.cmd README.txt; do
+    sed "s/@VERSION@/$version/g; s/\r*\$/\r/" "$root/tests/bundle/$text" >"$bundle/$text"
+  done
+  zip_up "${bundle##*/}"
+  echo "test bundle: $out/${bundle##*/}.zip"
+fi

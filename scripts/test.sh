@@ -14,6 +14,9 @@
 #                 prefix, and clang-tidy as the mingw-w64 build compiles
 #   release       the release zip made, checked, rebuilt from a scratch clone
 #                 and compared byte for byte, and signed (ctest --preset release)
+#   win-bundle    the Windows test bundle run as on Windows: in a fresh Wine
+#                 prefix without drive Z:, through run-tests.cmd
+#                 (tests/bundle/wine-test.sh)
 #   asan-tests    the native suites with AddressSanitizer and UBSan
 #   fuzz          each fuzz target replays its corpus, then fuzzes a minute
 #   mutation      planted faults, each caught (scripts/mutate.sh)
@@ -30,7 +33,7 @@ stage() {
   local name=$1 junit=$2 began=$SECONDS
   shift 2
   echo "== $name"
-  [ "$junit" = - ] || rm -f "$junit"
+  [ "$junit" = - ] || rm -rf "$junit"
   "$@" >"$results/$name.log" 2>&1
   local status=$?
   echo "$name $status $((SECONDS - began)) $junit" >>"$stages"
@@ -48,6 +51,7 @@ stage wine-prefix - start_wineserver
 stage native-tests "$results/native-tests.xml" tests native-full native-tests
 stage win-tests "$results/win-tests.xml" tests win-full win-tests
 stage release "$results/release.xml" tests release release
+stage win-bundle "$results/win-bundle" tests/bundle/wine-test.sh "$results/win-bundle"
 stage asan-tests "$results/asan-tests.xml" tests asan asan-tests
 stage fuzz "$results/fuzz.xml" tests fuzz fuzz
 stage mutation "$root/build/mutation/results.xml" scripts/mutate.sh

@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kTool = ProgramUnderTest();
-const fs::path kStandIn = BuildPath(STANDIN_DIR);
+const fs::path kStandIn = StandInFolder();
 
 // Where a key's "Path" points.
 enum class Target {

@@ -9,8 +9,8 @@
 namespace fs = std::filesystem;
 
 const fs::path kTool = ProgramUnderTest();
-const fs::path kStandIn = BuildPath(STANDIN_DIR);
-const fs::path kSamples = BuildPath(SAMPLES_DIR);
+const fs::path kStandIn = StandInFolder();
+const fs::path kSamples = SamplesFolder();
 
 std::string LargeView(unsigned n, unsigned step) {
   std::ostringstream nsf;
@@ -20,6 +20,13 @@ std::string LargeView(unsigned n, unsigned step) {
         << "\nMailFile: mail\\u" << i << ".nsf\n";
   }
   return nsf.str();
+}
+
+std::string LookupMessage() {
+#if defined(_WIN32)
+  if (!InstallationKeyOpens()) return kNoInstallation;
+#endif
+  return "";
 }
 
 void EndToEndTest::SetUp() {
@@ -52,13 +59,7 @@ void EndToEndTest::Expect(const Case& c, const fs::path& directory, fs::path lib
   if (library.empty()) library = standIn_;
   if (runtimeDirectory.empty()) runtimeDirectory = directory;
   std::string out = c.out;
-#if defined(_WIN32)
-  // A run that reaches the lookup with no installation key to open says so
-  // first.
-  if (c.runtime != Runtime::EndedByCommandLine && !InstallationKeyOpens()) {
-    out = kNoInstallation + out;
-  }
-#endif
+  if (c.runtime != Runtime::EndedByCommandLine) out = LookupMessage() + out;
   ToolRun run = RunProgram(kTool, c.arguments, directory, library);
   EXPECT_EQ(run.out, AsWritten(out)) << c.name;
   EXPECT_EQ(run.err, AsWritten(c.err)) << c.name;

@@ -20,6 +20,10 @@ extern const std::filesystem::path kSamples;
 // A view of n notes, every step-th of them a mailbox of CN=Alpha/O=Acme.
 std::string LargeView(unsigned n, unsigned step);
 
+// What a run that reaches the lookup prints first: on Windows, when no
+// installation key opens, that there is none.
+std::string LookupMessage();
+
 // How far a run gets. Only a run the command line did not end looks for the
 // installation in the registry, and on Windows says so first when there is
 // none.

@@ -36,7 +36,7 @@ void Check(LONG result, const char* what) {
 }  // namespace
 
 void InstallationKeys::SetPath(InstallationKey key, const std::wstring& path) {
-  RefuseUnlessPrivate();
+  RefuseUnlessNamed();
   HKEY created = nullptr;
   Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, KeyName(key), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &created, nullptr),
@@ -66,7 +66,7 @@ InstallationKeys::~InstallationKeys() { RemoveAll(); }
 void InstallationKeys::RemoveAll() {
   // Deleting the keys of a real installation is what must never happen: the
   // tests skip outside the private prefix, and this is the second line.
-  RefuseUnlessPrivate();
+  RefuseUnlessNamed();
   Check(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Lotus"), "RegDeleteTreeW");
   Check(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\Lotus"), "RegDeleteTreeW");
 }

@@ -6,6 +6,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "ToolRunner.h"
 #endif
 
 namespace {
@@ -31,40 +33,52 @@ bool IsAbsolute(const std::string& path) {
          (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/'));
 }
 
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 }  // namespace
 
-std::string WhyNotPrivatePrefix(const PrefixFacts& facts, const std::string& expected) {
-  if (!IsAbsolute(expected)) return "the build tree names no prefix of its own";
-  if (!facts.underWine) return "this is not Wine";
+std::string WhyKeysAreLeftAlone(const PrefixFacts& facts, const std::string& named) {
+  if (named.empty()) return "it is not set";
+  if (!facts.underWine) {
+    if (Upper(named) == Upper(facts.computerName)) return "";
+    return "it names " + named + ", and this computer is " + facts.computerName;
+  }
+  if (!IsAbsolute(named)) return "under Wine it must name the prefix by its host path";
   // Without WINEPREFIX Wine runs in the user's own prefix.
   if (!facts.prefixVariable) return "WINEPREFIX is not set";
-  if (Normalised(*facts.prefixVariable) != Normalised(expected)) {
+  if (Normalised(*facts.prefixVariable) != Normalised(named)) {
     return "WINEPREFIX is " + *facts.prefixVariable;
   }
   // The variable is only what the environment says: a parent may hand a
   // child any environment it likes. The prefix Wine really runs in is the
   // one its drive C: lives in.
   if (!facts.driveC) return "Wine does not say where drive C: is";
-  if (Normalised(*facts.driveC) != Normalised(expected) + "/dosdevices/c:") {
+  if (Normalised(*facts.driveC) != Normalised(named) + "/dosdevices/c:") {
     return "drive C: is " + *facts.driveC;
   }
   return "";
 }
 
-std::string RegistrySkipMessage(const PrefixFacts& facts, const std::string& expected) {
-  std::string why = WhyNotPrivatePrefix(facts, expected);
+std::string RegistrySkipMessage(const PrefixFacts& facts, const std::string& named) {
+  std::string why = WhyKeysAreLeftAlone(facts, named);
   if (why.empty()) return "";
-  return "registry tests run only inside the project's private Wine prefix (" + expected +
-         "); this machine's keys under HKLM\\SOFTWARE\\Lotus are left alone: " + why;
+  return "the registry cases create and delete HKLM\\SOFTWARE\\Lotus, so they run only where "
+         "QUORVANE_REGISTRY_TESTS names the machine (under Wine the prefix's host path, on Windows "
+         "the computer's name: run-tests.cmd /registry, on a machine to throw away); this "
+         "machine's keys are left alone: QUORVANE_REGISTRY_TESTS " +
+         why;
 }
 
-void RefuseUnlessPrivate(const PrefixFacts& facts, const std::string& expected) {
-  std::string why = WhyNotPrivatePrefix(facts, expected);
+void RefuseUnlessNamed(const PrefixFacts& facts, const std::string& named) {
+  std::string why = WhyKeysAreLeftAlone(facts, named);
   if (why.empty()) return;
   std::fprintf(stderr,
-               "registry: refusing to change HKLM\\SOFTWARE\\Lotus outside the project's private "
-               "Wine prefix (%s): %s\n",
-               expected.c_str(), why.c_str());
+               "registry: refusing to change HKLM\\SOFTWARE\\Lotus on a machine that "
+               "QUORVANE_REGISTRY_TESTS does not name: %s\n",
+               why.c_str());
   std::abort();
 }
 
@@ -81,18 +95,25 @@ std::string Utf8(const wchar_t* text) {
   return bytes;
 }
 
+std::string Variable(const wchar_t* name) {
+  DWORD length = GetEnvironmentVariableW(name, nullptr, 0);
+  if (length == 0) return "";
+  std::wstring value(length, L'\0');
+  length = GetEnvironmentVariableW(name, value.data(), length);
+  value.resize(length);
+  return Utf8(value.c_str());
+}
+
 PrefixFacts Observe() {
   PrefixFacts facts;
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  facts.underWine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  if (GetComputerNameW(computer, &size)) facts.computerName = Utf8(computer);
+  facts.underWine = RunsUnderWine();
   if (!facts.underWine) return facts;
 
-  DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", nullptr, 0);
-  if (length > 0) {
-    std::wstring value(length, L'\0');
-    length = GetEnvironmentVariableW(L"WINEPREFIX", value.data(), length);
-    value.resize(length);
-    facts.prefixVariable = Utf8(value.c_str());
+  if (GetEnvironmentVariableW(L"WINEPREFIX", nullptr, 0) > 0) {
+    facts.prefixVariable = Variable(L"WINEPREFIX");
   }
 
   // Wine's kernel32 names the host file behind a Windows path; the string
@@ -118,9 +139,11 @@ const PrefixFacts& ObservedPrefix() {
 }
 
 std::string RegistrySkipMessage() {
-  return RegistrySkipMessage(ObservedPrefix(), QUORVANE_WINE_PREFIX);
+  return RegistrySkipMessage(ObservedPrefix(), Variable(L"QUORVANE_REGISTRY_TESTS"));
 }
 
-void RefuseUnlessPrivate() { RefuseUnlessPrivate(ObservedPrefix(), QUORVANE_WINE_PREFIX); }
+void RefuseUnlessNamed() {
+  RefuseUnlessNamed(ObservedPrefix(), Variable(L"QUORVANE_REGISTRY_TESTS"));
+}
 
 #endif

@@ -1,8 +1,10 @@
 // Whether this process may change the keys a Notes or Domino installation
 // keeps under HKEY_LOCAL_MACHINE. The registry tests create and delete them;
 // on a workstation or server with a real installation that would wipe its
-// keys. They may only do so under Wine, inside the private prefix of the
-// build tree the tests were built in.
+// keys. They do so only when QUORVANE_REGISTRY_TESTS names the machine they
+// run on: under Wine the prefix, by its host path (the build tree's tests
+// name the tree's own prefix); on Windows the computer's name, which
+// run-tests.cmd /registry gives on a machine meant to be thrown away.
 #pragma once
 
 #include <optional>
@@ -15,28 +17,30 @@ struct PrefixFacts {
   // The host directory Wine maps drive C: to: inside the prefix Wine really
   // runs in, whatever the environment says.
   std::optional<std::string> driveC;
+  std::string computerName;  // as Windows names this computer
 };
 
-// Empty when the facts show the private prefix `expected` (a host path);
-// otherwise why they do not. Paths are compared after normalising: either
-// kind of slash, repeated and trailing slashes, the letter case of a drive.
-std::string WhyNotPrivatePrefix(const PrefixFacts& facts, const std::string& expected);
+// Empty when `named` (QUORVANE_REGISTRY_TESTS) names the machine the facts
+// show; otherwise why it does not. Paths are compared after normalising:
+// either kind of slash, repeated and trailing slashes, the letter case of a
+// drive; computer names in any letter case.
+std::string WhyKeysAreLeftAlone(const PrefixFacts& facts, const std::string& named);
 
-// The message a registry test skips with when the facts are not those of the
-// private prefix; empty when they are.
-std::string RegistrySkipMessage(const PrefixFacts& facts, const std::string& expected);
+// The message a registry test skips with when `named` does not name the
+// machine; empty when it does.
+std::string RegistrySkipMessage(const PrefixFacts& facts, const std::string& named);
 
 // Ends the process with a message on standard error, having touched
-// nothing, unless the facts are those of the private prefix.
-void RefuseUnlessPrivate(const PrefixFacts& facts, const std::string& expected);
+// nothing, unless `named` names the machine.
+void RefuseUnlessNamed(const PrefixFacts& facts, const std::string& named);
 
 #if defined(_WIN32)
 // The facts of this process, observed once.
 const PrefixFacts& ObservedPrefix();
 
-// RegistrySkipMessage for this process and the build tree's prefix.
+// RegistrySkipMessage for this process and its QUORVANE_REGISTRY_TESTS.
 std::string RegistrySkipMessage();
 
-// RefuseUnlessPrivate for this process and the build tree's prefix.
-void RefuseUnlessPrivate();
+// RefuseUnlessNamed for this process and its QUORVANE_REGISTRY_TESTS.
+void RefuseUnlessNamed();
 #endif

@@ -76,6 +76,50 @@ HANDLE OpenForChild(const fs::path& file, bool write) {
                      write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// Starts a fresh copy of the program placed in `libraryDirectory`, where
+// Windows looks for its libraries first, with empty standard input and the
+// given output handles, and closes those handles here. Returns the process.
+HANDLE StartCopy(const fs::path& program, const std::vector<std::string>& arguments,
+                 const fs::path& directory, const fs::path& libraryDirectory, HANDLE out,
+                 HANDLE err) {
+  // The last run's copy is removed first: the C++ library's copy_file takes
+  // two files of one drive for the same file (the C runtime's stat gives no
+  // file number), and refuses to overwrite it.
+  const fs::path copy = libraryDirectory / program.filename();
+  fs::remove(copy);
+  fs::copy_file(program, copy);
+  std::string commandLine = QuoteArgument(copy.string());
+  for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
+  HANDLE in = OpenForChild("NUL", false);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  std::string workingDirectory = directory.string();
+  BOOL started = CreateProcessA(copy.string().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                0, nullptr, workingDirectory.c_str(), &startup, &process);
+  CloseHandle(out);
+  if (err != out) CloseHandle(err);
+  CloseHandle(in);
+  if (!started) {
+    throw std::runtime_error("cannot start " + copy.string() + " (error " +
+                             std::to_string(GetLastError()) + ")");
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+int ExitStatus(HANDLE process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  return static_cast<int>(code);
+}
+
 #else
 
 // The words the child runs: the tool and its arguments, led by a wrapper (a
@@ -125,10 +169,6 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   ToolRun run;
 
 #if defined(_WIN32)
-  const fs::path copy = libraryDirectory / program.filename();
-  fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
-  std::string commandLine = QuoteArgument(copy.string());
-  for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
   HANDLE out;
   if (outputFile == kRefusingOutput) {
     // A handle without write access: each write the program tries fails.
@@ -139,30 +179,7 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
     out = OpenForChild(outFile, true);
   }
   HANDLE err = OpenForChild(errFile, true);
-  HANDLE in = OpenForChild("NUL", false);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  PROCESS_INFORMATION process{};
-  std::string workingDirectory = directory.string();
-  BOOL started = CreateProcessA(copy.string().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                0, nullptr, workingDirectory.c_str(), &startup, &process);
-  CloseHandle(out);
-  CloseHandle(err);
-  CloseHandle(in);
-  if (!started) {
-    throw std::runtime_error("cannot start " + copy.string() + " (error " +
-                             std::to_string(GetLastError()) + ")");
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  run.status = static_cast<int>(code);
+  run.status = ExitStatus(StartCopy(program, arguments, directory, libraryDirectory, out, err));
 #else
   std::vector<std::string> words = ChildWords(program, arguments);
   pid_t child = fork();
@@ -185,9 +202,25 @@ ToolRun RunProgram(const fs::path& program, const std::vector<std::string>& argu
   return run;
 }
 
-#if !defined(_WIN32)
 ToolRun RunProgramOnePipe(const fs::path& program, const std::vector<std::string>& arguments,
                           const fs::path& directory, const fs::path& libraryDirectory) {
+  ToolRun run;
+  char chunk[4096];
+#if defined(_WIN32)
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0) ||
+      !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) {
+    throw std::runtime_error("cannot make a pipe");
+  }
+  HANDLE process = StartCopy(program, arguments, directory, libraryDirectory, writeEnd, writeEnd);
+  // The pipe ends when the program, the only writer left, has ended.
+  for (DWORD got; ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got != 0;) {
+    run.out.append(chunk, got);
+  }
+  CloseHandle(readEnd);
+  run.status = ExitStatus(process);
+#else
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) throw std::runtime_error("cannot make a pipe");
   std::vector<std::string> words = ChildWords(program, arguments);
@@ -198,8 +231,6 @@ ToolRun RunProgramOnePipe(const fs::path& program, const std::vector<std::string
     StartChild(words, pipeEnds[1], pipeEnds[1], directory, libraryDirectory);
   }
   close(pipeEnds[1]);
-  ToolRun run;
-  char chunk[4096];
   for (ssize_t got; (got = read(pipeEnds[0], chunk, sizeof chunk)) != 0;) {
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -211,26 +242,49 @@ ToolRun RunProgramOnePipe(const fs::path& program, const std::vector<std::string
   int waited = 0;
   if (waitpid(child, &waited, 0) != child) throw std::runtime_error("cannot wait");
   run.status = ExitStatus(waited);
+#endif
   return run;
 }
-#endif
 
-fs::path BuildPath(const std::string& hostPath) {
+fs::path ProgramFolder() {
 #if defined(_WIN32)
-  if (!hostPath.empty() && hostPath[0] == '/') {
-    std::string windows = "Z:" + hostPath;
-    for (char& c : windows) {
-      if (c == '/') c = '\\';
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0) throw std::runtime_error("cannot name this program");
+    if (length < name.size()) {
+      name.resize(length);
+      break;
     }
-    return windows;
+    name.resize(name.size() * 2);
   }
+  return fs::path(name).parent_path();
+#else
+  return fs::read_symlink("/proc/self/exe").parent_path();
 #endif
-  return hostPath;
 }
+
+fs::path StandInFolder() { return ProgramFolder().parent_path() / "standin"; }
+
+fs::path SamplesFolder() { return ProgramFolder().parent_path() / "samples"; }
 
 fs::path ProgramUnderTest() {
   const char* exe = std::getenv("QUORVANE_EXE");
-  return BuildPath(exe != nullptr && *exe != '\0' ? exe : QUORVANE_TOOL);
+  if (exe != nullptr && *exe != '\0') return exe;
+#if defined(_WIN32)
+  return ProgramFolder() / "Quorvane.exe";
+#else
+  return ProgramFolder() / "Quorvane";
+#endif
+}
+
+bool RunsUnderWine() {
+#if defined(_WIN32)
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
 }
 
 std::string AsWritten(const std::string& text) {

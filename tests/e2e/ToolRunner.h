@@ -25,8 +25,7 @@ ToolRun RunProgram(const std::filesystem::path& program, const std::vector<std::
 
 // Runs `program` like RunProgram, with standard output and standard error
 // both written to one pipe, as "2>&1 |" in a shell gives them, and collects
-// what came through it into `out`. Not on Windows, whose test harness keeps
-// the streams apart.
+// what came through it into `out`.
 ToolRun RunProgramOnePipe(const std::filesystem::path& program,
                           const std::vector<std::string>& arguments,
                           const std::filesystem::path& directory,
@@ -37,14 +36,24 @@ ToolRun RunProgramOnePipe(const std::filesystem::path& program,
 // program gets opened for reading only.
 extern const std::filesystem::path kRefusingOutput;
 
-// A path known at build time, as this process must spell it. Under Wine a
-// host path "/x/y" is "Z:\x\y".
-std::filesystem::path BuildPath(const std::string& hostPath);
+// A test program finds what it runs from its own folder, laid out alike in
+// the build tree and in the Windows test bundle, so that it names nothing of
+// the machine that built it:
+//   bin/      the test programs and the tool
+//   standin/  the stand-in runtime (nnotes.dll, natively libnnotes.so)
+//   samples/  the demo's data directory
+std::filesystem::path ProgramFolder();
+std::filesystem::path StandInFolder();
+std::filesystem::path SamplesFolder();
 
 // The program under test: the exe that QUORVANE_EXE names when it is set
-// (the release checks set it to the exe unpacked from the zip), else the
-// build's own.
+// (another copy of it, such as the zip's own or a signed one), else the tool
+// beside this program.
 std::filesystem::path ProgramUnderTest();
+
+// Whether this process runs under Wine rather than Windows: Wine's ntdll
+// exports wine_get_version.
+bool RunsUnderWine();
 
 // The whole content of a file, bytes as they are.
 std::string ReadFile(const std::filesystem::path& file);
