@@ -7,8 +7,9 @@
 #   build/coverage/report/index.html   line by line, per file
 #   build/coverage/report/lines.txt    lines per file, those not run
 #   build/coverage/report/branches.txt branches per file
-# The figures, the lines not run and the branches not taken are printed at
-# the end; docs/coverage.md says why each branch is not taken. Branches that
+# Each build's figures and the merged ones, the lines not run and the lines
+# with a branch not taken are printed at the end; docs/coverage.md says why
+# each branch is not taken. Branches that
 # only the compiler's exception handling adds are left out
 # (--exclude-throw-branches): the tool throws nothing of its own.
 # Fails when a test fails, since the figures would then mean nothing.
@@ -93,37 +94,11 @@ merged=(--root "$root" --add-tracefile "$native/native.json"
 (cd "$root" && gcovr "${merged[@]}" --html-details "$report/index.html" --json-pretty \
   --json "$report/coverage.json" --txt "$report/lines.txt")
 (cd "$root" && gcovr "${merged[@]}" --branches --txt "$report/branches.txt")
-cat "$report/lines.txt"
-# figures LABEL=TRACEFILE...: lines and branches of each; the lines not run
-# and branches not taken of the last.
-python3 - "native=$native/native.json" "Windows=$windows/windows.json" \
-  "merged=$report/coverage.json" <<'PY'
-import json, sys
-for argument in sys.argv[1:]:
-    label, path = argument.split("=", 1)
-    lines = run = branches = taken = 0
-    not_run, not_taken = [], []
-    for f in sorted(json.load(open(path))["files"], key=lambda f: f["file"]):
-        for line in f["lines"]:
-            if line.get("gcovr/noncode"):
-                continue
-            where = f"{f['file']}:{line['line_number']}"
-            lines += 1
-            run += line["count"] > 0
-            if line["count"] == 0:
-                not_run.append(where)
-            for number, branch in enumerate(line["branches"]):
-                branches += 1
-                taken += branch["count"] > 0
-                if branch["count"] == 0:
-                    not_taken.append(f"{where} branch {number}")
-    print(f"{label}: lines {100.0 * run / max(lines, 1):.1f}% ({run} of {lines}), "
-          f"branches {100.0 * taken / max(branches, 1):.1f}% ({taken} of {branches})")
-print("lines not run:" + ("" if not_run else " none"))
-for where in not_run:
-    print("  " + where)
-print("branches not taken:" + ("" if not_taken else " none"))
-for where in not_taken:
-    print("  " + where)
-PY
+# Each build's figures and the merged ones (gcovr's summary), then the
+# lines not run and the lines with a branch not taken ("Missing").
+for tracefile in "$native/native.json" "$windows/windows.json" "$report/coverage.json"; do
+  echo "${tracefile##*/}:"
+  (cd "$root" && gcovr --root "$root" --add-tracefile "$tracefile" --txt /dev/null --print-summary)
+done
+cat "$report/lines.txt" "$report/branches.txt"
 echo "report: $report/index.html"

@@ -21,8 +21,8 @@
 #   scripts/package.sh --tests [...]        also the Windows test bundle,
 #       Quorvane-<version>-tests-win64.zip: the test programs and the
 #       stand-in nnotes.dll (without their debug information), the samples, the
-#       package's own Quorvane.exe, and tests/bundle's run-tests.cmd and
-#       README.txt, to run on a Windows machine
+#       package's own Quorvane.exe, tests/bundle/run-tests.cmd and
+#       release/tests/README.txt, to run on a Windows machine
 #
 # A checkout with changes not committed is built as a commit of its own over
 # HEAD, made in this repository without touching its index or branches, and
@@ -124,8 +124,8 @@ if [ "$tests" = yes ]; then
   cp "$exe" "$bundle/bin/"
   x86_64-w64-mingw32-strip --strip-debug -o "$bundle/standin/nnotes.dll" "$build/standin/nnotes.dll"
   cp "$build"/samples/* "$bundle/samples/"
-  for text in run-tests.cmd README.txt; do
-    sed "s/@VERSION@/$version/g; s/\r*\$/\r/" "$root/tests/bundle/$text" >"$bundle/$text"
+  for text in tests/bundle/run-tests.cmd release/tests/README.txt; do
+    sed "s/@VERSION@/$version/g; s/\r*\$/\r/" "$root/$text" >"$bundle/${text##*/}"
   done
   zip_up "${bundle##*/}"
   echo "test bundle: $out/${bundle##*/}.zip"

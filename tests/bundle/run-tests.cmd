@@ -1,14 +1,8 @@
 @echo off
-rem Runs every test program of this bundle (bin\*_tests.exe) and ends with
-rem "N passed, M failed, K skipped", each test counted from its program's own
-rem summary. The exit status is 0 only when no test failed.
-rem
-rem   run-tests.cmd [/registry] [PATH\Quorvane.exe]
-rem
-rem PATH\Quorvane.exe: the copy to test, a signed or an installed one (by
-rem default bin\Quorvane.exe). /registry lets the registry cases create and
-rem delete HKLM\SOFTWARE\Lotus: only on a machine to throw away. Each
-rem program's output and XML results go to results\ beside this file.
+rem run-tests.cmd [/registry] [PATH\Quorvane.exe]: runs bin\*_tests.exe on
+rem PATH\Quorvane.exe (by default bin\Quorvane.exe) and ends with "N passed,
+rem M failed, K skipped", read from each program's own summary; the status is
+rem 0 only when M is 0. /registry: see README.txt. Output: results\.
 setlocal
 set "here=%~dp0"
 set "QUORVANE_EXE=%here%bin\Quorvane.exe"

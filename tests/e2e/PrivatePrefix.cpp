@@ -12,25 +12,14 @@
 
 namespace {
 
-// One spelling per directory: forward slashes, none repeated or trailing,
-// a drive letter in lower case.
+// One spelling per host directory: no slash repeated or trailing.
 std::string Normalised(const std::string& path) {
   std::string out;
   for (char c : path) {
-    if (c == '\\') c = '/';
-    if (c == '/' && !out.empty() && out.back() == '/') continue;
-    out += c;
+    if (c != '/' || out.empty() || out.back() != '/') out += c;
   }
   while (out.size() > 1 && out.back() == '/') out.pop_back();
-  if (out.size() >= 2 && out[1] == ':' && std::isalpha(static_cast<unsigned char>(out[0]))) {
-    out[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(out[0])));
-  }
   return out;
-}
-
-bool IsAbsolute(const std::string& path) {
-  return (!path.empty() && (path[0] == '/' || path[0] == '\\')) ||
-         (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/'));
 }
 
 std::string Upper(std::string text) {
@@ -46,15 +35,7 @@ std::string WhyKeysAreLeftAlone(const PrefixFacts& facts, const std::string& nam
     if (Upper(named) == Upper(facts.computerName)) return "";
     return "it names " + named + ", and this computer is " + facts.computerName;
   }
-  if (!IsAbsolute(named)) return "under Wine it must name the prefix by its host path";
-  // Without WINEPREFIX Wine runs in the user's own prefix.
-  if (!facts.prefixVariable) return "WINEPREFIX is not set";
-  if (Normalised(*facts.prefixVariable) != Normalised(named)) {
-    return "WINEPREFIX is " + *facts.prefixVariable;
-  }
-  // The variable is only what the environment says: a parent may hand a
-  // child any environment it likes. The prefix Wine really runs in is the
-  // one its drive C: lives in.
+  if (named[0] != '/') return "under Wine it must name the prefix by its host path";
   if (!facts.driveC) return "Wine does not say where drive C: is";
   if (Normalised(*facts.driveC) != Normalised(named) + "/dosdevices/c:") {
     return "drive C: is " + *facts.driveC;
@@ -111,10 +92,6 @@ PrefixFacts Observe() {
   if (GetComputerNameW(computer, &size)) facts.computerName = Utf8(computer);
   facts.underWine = RunsUnderWine();
   if (!facts.underWine) return facts;
-
-  if (GetEnvironmentVariableW(L"WINEPREFIX", nullptr, 0) > 0) {
-    facts.prefixVariable = Variable(L"WINEPREFIX");
-  }
 
   // Wine's kernel32 names the host file behind a Windows path; the string
   // comes from the process heap.

@@ -12,10 +12,10 @@
 
 // What a process can observe about the registry it talks to.
 struct PrefixFacts {
-  bool underWine = false;                     // ntdll exports wine_get_version
-  std::optional<std::string> prefixVariable;  // WINEPREFIX as the process sees it
+  bool underWine = false;  // ntdll exports wine_get_version
   // The host directory Wine maps drive C: to: inside the prefix Wine really
-  // runs in, whatever the environment says.
+  // runs in, whatever WINEPREFIX says (a parent may hand a child any
+  // environment it likes).
   std::optional<std::string> driveC;
   std::string computerName;  // as Windows names this computer
 };
