@@ -285,20 +285,24 @@ TEST_F(CensusTest, ExceptionInABatchAbandonsOnlyThatBatch) {
   EXPECT_EQ(fake.Problems(), "");
 }
 
-TEST_F(CensusTest, ExceptionOutsideABatchEndsTheCensusAndReleasesAll) {
-  fake.view = Mailboxes(10);
-  fake.batchSize = 4;
-  NotesApi.NIFReadEntries =
-      [](CollectionHandle, CollectionPosition*, std::uint16_t, std::uint32_t, std::uint16_t,
-         std::uint32_t, std::uint32_t, MemHandle*, std::uint16_t*, std::uint32_t*, std::uint32_t*,
-         std::uint16_t*) -> NotesStatus { throw std::runtime_error("library failure"); };
-  std::uint32_t total = 0;
-  CensusRun run = Count(kServer, total);
-  EXPECT_FALSE(run.ok);
-  EXPECT_EQ(total, 0u);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(fake.calls["NSFDbClose"], 1);
-  EXPECT_EQ(fake.Problems(), "");
+TEST_F(CensusTest, ExceptionOutsideANoteEndsTheCensusAndReleasesAll) {
+  // A read that throws leaves no batch to free; a lock that throws leaves
+  // one, which the census frees without unlocking it.
+  for (const std::string call : {"NIFReadEntries", "OSLockObject"}) {
+    FakeNotes failing;
+    failing.Install();
+    failing.view = Mailboxes(10);
+    failing.batchSize = 4;
+    failing.throwsOn = {{call, 1}};
+    std::uint32_t total = 0;
+    CensusRun run = Count(kServer, total);
+    EXPECT_FALSE(run.ok) << call;
+    EXPECT_EQ(total, 0u) << call;
+    EXPECT_EQ(run.err, "") << call;
+    EXPECT_EQ(failing.calls["NSFDbClose"], 1) << call;
+    EXPECT_EQ(failing.calls["OSMemFree"], call == "OSLockObject" ? 1 : 0) << call;
+    EXPECT_EQ(failing.Problems(), "") << call;
+  }
 }
 
 // One release call that throws per row. A note's close is part of that
