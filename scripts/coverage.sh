@@ -98,7 +98,8 @@ merged=(--root "$root" --add-tracefile "$native/native.json"
 # lines not run and the lines with a branch not taken ("Missing").
 for tracefile in "$native/native.json" "$windows/windows.json" "$report/coverage.json"; do
   echo "${tracefile##*/}:"
-  (cd "$root" && gcovr --root "$root" --add-tracefile "$tracefile" --txt /dev/null --print-summary)
+  (cd "$root" && gcovr --root "$root" --add-tracefile "$tracefile" --print-summary \
+    --txt "$report/summary-${tracefile##*/}.txt")  # a file of its own: gcovr replaces it
 done
 cat "$report/lines.txt" "$report/branches.txt"
 echo "report: $report/index.html"
