@@ -9,9 +9,9 @@
 #   build/coverage/report/branches.txt branches per file
 # Each build's figures and the merged ones, the lines not run and the lines
 # with a branch not taken are printed at the end; docs/coverage.md says why
-# each branch is not taken. Branches that
-# only the compiler's exception handling adds are left out
-# (--exclude-throw-branches): the tool throws nothing of its own.
+# each branch is not taken. The edges g++ adds for exceptions passing through
+# a call are left out (--exclude-throw-branches); the census's handlers for
+# them are counted.
 # Fails when a test fails, since the figures would then mean nothing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -2,8 +2,8 @@
 // real keys of this machine's registry, created and removed by each case, say
 // where the library is. The lookup's every call and argument are checked
 // in-process (tests/unit/DirectoryLookupTest.cpp); these cases show the
-// program makes them. Every case skips outside the build tree's private Wine
-// prefix.
+// program makes them. Every case skips unless QUORVANE_REGISTRY_TESTS names
+// the machine (PrivatePrefix.h).
 #include <gtest/gtest.h>
 
 #include <string>

@@ -65,7 +65,7 @@ InstallationKeys::~InstallationKeys() { RemoveAll(); }
 
 void InstallationKeys::RemoveAll() {
   // Deleting the keys of a real installation is what must never happen: the
-  // tests skip outside the private prefix, and this is the second line.
+  // tests skip on a machine not named to them, and this is the second line.
   RefuseUnlessNamed();
   Check(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Lotus"), "RegDeleteTreeW");
   Check(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\Lotus"), "RegDeleteTreeW");

@@ -14,8 +14,8 @@ enum class InstallationKey { Domino, DominoWow6432, Notes, NotesWow6432 };
 bool InstallationKeyOpens();
 
 // While an InstallationKeys lives, the test owns all four keys: none exists
-// when it is made, and none is left when it goes. Only inside the build
-// tree's private Wine prefix: anywhere else every member ends the process
+// when it is made, and none is left when it goes. Only on the machine that
+// QUORVANE_REGISTRY_TESTS names: anywhere else every member ends the process
 // with a message before it touches a key (PrivatePrefix.h).
 class InstallationKeys {
  public:

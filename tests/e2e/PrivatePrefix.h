@@ -21,9 +21,9 @@ struct PrefixFacts {
 };
 
 // Empty when `named` (QUORVANE_REGISTRY_TESTS) names the machine the facts
-// show; otherwise why it does not. Paths are compared after normalising:
-// either kind of slash, repeated and trailing slashes, the letter case of a
-// drive; computer names in any letter case.
+// show; otherwise why it does not. Host paths are compared without repeated
+// or trailing slashes, computer names in any letter case; under Wine only a
+// host path names a prefix.
 std::string WhyKeysAreLeftAlone(const PrefixFacts& facts, const std::string& named);
 
 // The message a registry test skips with when `named` does not name the
