@@ -6,12 +6,14 @@
 # stage, and so does one the compiler refuses, since it tests nothing. An
 # equivalent mutant, listed with the reason no test can catch it, is not run.
 #
-# It never touches the checkout: each build mutates a copy of its own,
-# build/mutation/<build>/ with its trees in build/mutation/<build>/build/,
-# brought up to date with the checkout at the start of every run, so a run
-# killed outright leaves a fault in that copy at most. The native mutants run
-# in an asan tree, the sanitizers catching what a plain build may not, beside
-# the Windows mutants under Wine.
+# The native mutants run in the checkout's asan tree, the sanitizers catching
+# what a plain build may not, shared among one worker per core; the Windows
+# mutants in its win tree under Wine, beside them. Both trees are built first
+# when missing or out of date, so a mutant rebuilds only what its file
+# touches. Yet nothing of the checkout is ever written: each worker runs in a
+# mount namespace of its own (unshare) in which src/ and the build tree are
+# overlays whose writes land in build/mutation/<build>.<worker>/, and a run
+# killed outright leaves the checkout and its trees as they were.
 #
 # Results: build/mutation/results.xml (JUnit: a test case per mutant, an
 # equivalent one skipped with its reason), and a line per mutant here.
@@ -21,10 +23,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 list="$root/tests/mutation/mutants.txt"
 work="$root/build/mutation"
 pattern="${1:-}"
-mkdir -p "$work"
-exec 9>"$work/lock"
-if ! flock -n 9; then echo "mutate: another run is in progress" >&2; exit 2; fi
-rm -f "$work/results.xml" "$work"/*.results
 
 # Each build's preset, and its test programs in the order they run.
 declare -A preset=([native]=asan [win]=win)
@@ -32,7 +30,8 @@ declare -A programs=(
   [native]="quorvane_unit_tests quorvane_e2e_tests generator_tests"
   [win]="quorvane_unit_tests quorvane_lookup_tests quorvane_e2e_tests")
 
-selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -F -- "$pattern"; }
+# The mutants of the list, numbered by their place in it.
+selected() { grep -v '^\s*\(#\|$\)' "$list" | grep -n -F -- "$pattern"; }
 
 # Applies a mutant: the text must occur exactly once. A pilcrow is a line end.
 apply() {  # file text replacement
@@ -49,12 +48,12 @@ line_of() {  # file text
 # before it passed, and stops at the first failing test. Prints "caught by
 # X", "caught by a compile-time check", "refused by the compiler" or
 # "survived".
-verdict() {  # build tree
-  local b=$1 tree=$2 program runner=()
+verdict() {  # build tree log
+  local b=$1 tree=$2 log=$3 program runner=()
   [ "$b" = win ] && runner=(/usr/lib/wine/wine64)
   for program in ${programs[$b]}; do
-    if ! cmake --build "$tree" --target "$program" >"$work/$b.build.log" 2>&1; then
-      if grep -q "static assertion failed" "$work/$b.build.log"; then
+    if ! cmake --build "$tree" --target "$program" >"$log.build" 2>&1; then
+      if grep -q "static assertion failed" "$log.build"; then
         echo "caught by a compile-time check"
       else
         echo "refused by the compiler"
@@ -63,7 +62,7 @@ verdict() {  # build tree
     fi
     [ "$b" = win ] && program="$program.exe"
     (cd "$tree" && timeout -k 5 30 "${runner[@]}" "$tree/bin/$program" --gtest_fail_fast \
-      --gtest_brief=1 >"$work/$b.test.log" 2>&1)
+      --gtest_brief=1 >"$log.test" 2>&1)
     case $? in
       0) ;;
       124 | 137) echo "caught by $program (hung)"; return ;;
@@ -73,92 +72,122 @@ verdict() {  # build tree
   echo "survived"
 }
 
-# One build's mutants in its copy: a line per mutant, "result<TAB>label<TAB>
-# detail", in $work/<build>.results.
-run_build() {  # build
-  local b=$1 copy="$work/$1" file
-  local tree="$copy/build/${preset[$b]}" results="$work/$1.results" sources="$copy/src/apps/Quorvane"
-  # Only the files whose bytes differ are copied, so only they are rebuilt.
-  (cd "$root" && git ls-files --cached --others --exclude-standard) | while IFS= read -r file; do
-    if [ -f "$root/$file" ] && ! cmp -s "$root/$file" "$copy/$file"; then
-      mkdir -p "$(dirname "$copy/$file")" && cp "$root/$file" "$copy/$file"
-    fi
+# The overlays on src/ and the build tree mounted anew over empty upper
+# layers: the checkout's sources and objects, nothing of the last mutant.
+fresh() {
+  local dir
+  for dir in src "build/${preset[$b]}"; do
+    umount "$root/$dir" 2>/dev/null
+    rm -rf "${w:?}/upper/$dir" "$w/scratch/$dir" && mkdir -p "$w/upper/$dir" "$w/scratch/$dir" &&
+      mount -t overlay overlay -o "lowerdir=$root/$dir,upperdir=$w/upper/$dir,workdir=$w/scratch/$dir" \
+        "$root/$dir" || return 1
   done
+}
+
+# One worker, inside a mount namespace of its own: the K-th of N workers of
+# a build runs every N-th of its mutants. A line per mutant, "index<TAB>
+# result<TAB>label<TAB>detail", in $work/<build>.<K>.<N>.results.
+worker() {  # build K N
+  local b=$1 k=$2 n=$3 w="$work/$1.$2"
+  local tree="$root/build/${preset[$b]}" sources="$root/src/apps/Quorvane"
   if [ "$b" = win ]; then
+    # A prefix of the worker's own, outside the overlays, whose registry the
+    # registry cases may change.
     # shellcheck source=wine-prefix.sh
     . "$root/scripts/wine-prefix.sh"
-    start_wineserver "$tree/wineprefix" >/dev/null
-    # The registry cases may change the keys of this tree's prefix.
-    export QUORVANE_REGISTRY_TESTS=$tree/wineprefix
+    start_wineserver "$w/prefix" >/dev/null
+    export QUORVANE_REGISTRY_TESTS=$w/prefix
   fi
-  if ! (cd "$copy" && cmake --preset "${preset[$b]}" >"$work/$b.log" 2>&1) ||
-    [ "$(verdict "$b" "$tree" 2>/dev/null)" != survived ]; then
-    printf 'failed\tthe unmutated %s build\tit does not build, or its tests fail: see %s.*.log\n' \
-      "$b" "$work/$b" >"$results"
+  if [ "$k" = 0 ] && ! { fresh && [ "$(verdict "$b" "$tree" "$w/log" 2>/dev/null)" = survived ]; }; then
+    printf '0\tfailed\tthe unmutated %s build\tits tests fail: see %s/log.*\n' "$b" "$w"
     return
   fi
-  local entry text replacement equivalent label began result
-  while IFS= read -r entry; do
+  local index entry file text replacement equivalent label began result
+  while IFS=: read -r index entry; do
     # build file `text` `replacement` [equivalent: reason]
     IFS=$'\x1f' read -r _ file text replacement equivalent < <(perl -ne '
       print join("\x1f", $1, $2, $3, $4, $5 // "") if
       /^(\S+)\s+(\S+)\s+`([^`]*)`\s+`([^`]*)`\s*(?:equivalent:\s*(.*))?$/' <<<"$entry")
     if [ -z "$file" ]; then
-      printf 'failed\t%s\ta line that does not parse\n' "$entry"
+      printf '%s\tfailed\t%s\ta line that does not parse\n' "$index" "$entry"
       continue
     fi
     label="$b $file:$(line_of "$sources/$file" "$text") \`$text\` -> \`$replacement\`"
     if [ -n "$equivalent" ]; then
-      printf 'skipped\t%s\tequivalent: %s\n' "$label" "$equivalent"
+      printf '%s\tskipped\t%s\tequivalent: %s\n' "$index" "$label" "$equivalent"
       continue
     fi
-    cp "$sources/$file" "$work/$b.orig"
-    if ! apply "$sources/$file" "$text" "$replacement" 2>"$work/$b.apply.log"; then
-      printf 'failed\t%s\tits text is %s in the source\n' "$label" "$(cat "$work/$b.apply.log")"
+    if ! fresh; then
+      printf '%s\tfailed\t%s\tno overlay to plant it in\n' "$index" "$label"
+      continue
+    fi
+    if ! apply "$sources/$file" "$text" "$replacement" 2>"$w/apply.log"; then
+      printf '%s\tfailed\t%s\tits text is %s in the source\n' "$index" "$label" "$(cat "$w/apply.log")"
       continue
     fi
     began=$SECONDS
-    result=$(verdict "$b" "$tree" 2>/dev/null)
-    cp "$work/$b.orig" "$sources/$file"
+    result=$(verdict "$b" "$tree" "$w/log" 2>/dev/null)
     case $result in
-      survived) printf 'failed\t%s\tsurvived\n' "$label" ;;
-      "refused by the compiler") printf 'failed\t%s\tdoes not build, so it tests nothing\n' "$label" ;;
-      *) printf 'passed\t%s\t%s (%s s)\n' "$label" "$result" "$((SECONDS - began))" ;;
+      survived) printf '%s\tfailed\t%s\tsurvived\n' "$index" "$label" ;;
+      "refused by the compiler") printf '%s\tfailed\t%s\tdoes not build, so it tests nothing\n' "$index" "$label" ;;
+      *) printf '%s\tpassed\t%s\t%s (%s s)\n' "$index" "$label" "$result" "$((SECONDS - began))" ;;
     esac
-  done < <(selected | grep "^$b ") >"$results"
-  # The tree is left as the unmutated sources make it.
-  for file in ${programs[$b]}; do
-    cmake --build "$tree" --target "$file" >"$work/$b.last-build.log" 2>&1 ||
-      printf 'failed\tthe %s tree rebuilt unmutated\tsee %s\n' "$b" "$work/$b.last-build.log" >>"$results"
-  done
+  done < <(selected | grep -P "^\d+:$b " | awk -v k="$k" -v n="$n" '(NR - 1) % n == k')
 }
+# A worker runs only in a mount namespace other than its parent's.
+if [ -n "${QUORVANE_MUTATION_WORKER:-}" ]; then
+  read -r b k n parent <<<"$QUORVANE_MUTATION_WORKER"
+  [ "$(readlink /proc/self/ns/mnt)" != "$parent" ] || exit 2
+  worker "$b" "$k" "$n" >"$work/$b.$k.$n.results"
+  exit
+fi
 
+mkdir -p "$work"
+exec 9>"$work/lock"
+if ! flock -n 9; then echo "mutate: another run is in progress" >&2; exit 2; fi
 start=$SECONDS
-builds=$(selected | awk '{print $1}' | sort -u)
+builds=$(selected | cut -d: -f2- | awk '{print $1}' | sort -u)
 for b in $builds; do
   if [ -z "${preset[$b]:-}" ]; then echo "mutate: unknown build '$b'" >&2; exit 2; fi
 done
-# Each build in a process of its own, side by side; the Windows one's
-# wineserver is stopped when it ends.
-for b in $builds; do (run_build "$b") & done
+rm -rf "$work"/*.[0-9]* "$work"/*.results "$work/results.xml"
+# The checkout's trees, up to date: the workers' overlays must not see them change.
+for b in $builds; do
+  tree=$root/build/${preset[$b]}
+  { [ -f "$tree/CMakeCache.txt" ] || cmake --preset "${preset[$b]}"; } >"$work/$b.configure.log" 2>&1 &&
+    cmake --build "$tree" >"$work/$b.build.log" 2>&1 ||
+    { echo "mutate: the $b tree does not build: see $work/$b.*.log" >&2; exit 1; }
+done
+namespace=(unshare --mount)
+[ "$(id -u)" -eq 0 ] || namespace=(unshare --user --map-root-user --mount)
+workers=$(nproc)
+for b in $builds; do
+  n=1
+  [ "$b" = native ] && n=$workers
+  for ((k = 0; k < n; k++)); do
+    QUORVANE_MUTATION_WORKER="$b $k $n $(readlink /proc/self/ns/mnt)" "${namespace[@]}" "$0" "$pattern" &
+  done
+done
 wait
 
 xml() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g' <<<"$1"; }
 {
   echo '<?xml version="1.0" encoding="UTF-8"?>'
   echo '<testsuite name="mutation">'
-  for b in $builds; do
-    while IFS=$'\t' read -r result label detail; do
-      printf '  <testcase classname="mutation" name="%s">' "$(xml "$label")"
-      case $result in
-        passed) printf '<system-out>%s</system-out>' "$(xml "$detail")" ;;
-        skipped) printf '<skipped message="%s"/>' "$(xml "$detail")" ;;
-        *) printf '<failure message="%s"/>' "$(xml "$detail")" ;;
-      esac
-      echo '</testcase>'
-      printf '%-8s %s: %s\n' "$result" "$label" "$detail" >&3
-    done <"$work/$b.results"
-  done
+  while IFS=$'\t' read -r _ result label detail; do
+    printf '  <testcase classname="mutation" name="%s">' "$(xml "$label")"
+    case $result in
+      passed) printf '<system-out>%s</system-out>' "$(xml "$detail")" ;;
+      skipped) printf '<skipped message="%s"/>' "$(xml "$detail")" ;;
+      *) printf '<failure message="%s"/>' "$(xml "$detail")" ;;
+    esac
+    echo '</testcase>'
+    printf '%-8s %s: %s\n' "$result" "$label" "$detail" >&3
+  done < <(sort -n -s -k1,1 "$work"/*.results)
+  # A worker that never reported leaves its mutants untried.
+  missing=$(($(selected | wc -l) - $(cut -f1 "$work"/*.results | grep -c -v '^0$')))
+  [ "$missing" -eq 0 ] || printf '  <testcase classname="mutation" name="every mutant tried">%s</testcase>\n' \
+    "<failure message=\"$missing not reported: see $work\"/>"
   echo '</testsuite>'
 } 3>&1 >"$work/results.xml"
 echo "mutation stage: $((SECONDS - start)) s"

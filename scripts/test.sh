@@ -1,28 +1,36 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds every build and runs
-# every test, then reads each stage's own results (JUnit files) and ends with
-# "N passed, M failed, K skipped". The exit status is 0 exactly when M is 0.
+# The test command: installs what is missing, builds, runs the tests, then
+# reads each stage's own results (JUnit files) and ends with "N passed, M
+# failed, K skipped". The exit status is 0 exactly when M is 0.
+#   scripts/test.sh          the everyday proof, in minutes
+#   scripts/test.sh --full   the whole proof (.ci/run): also the stages marked +
 #
 # Stages, each timed:
 #   setup         scripts/setup.sh: the packages, once
-#   build-native, build-win, build-asan, build-fuzz  the four build trees
-#   wine-prefix   the Windows tree's private Wine prefix, made once, and a
-#                 persistent wineserver for the stages after it
-#   native-tests  the native suites, lint (clang-format, clang-tidy) and the
+#   build-native, build-win  the native and the Windows build trees
+#   build-asan, build-fuzz   + the sanitizer and the libFuzzer trees
+#   native-tests  the native suites; + lint (clang-format, clang-tidy) and the
 #                 end-to-end tests again under valgrind memcheck
-#   win-tests     what the bundle leaves to the build tree: the registry cases
-#                 in its private prefix, clang-tidy as mingw-w64 compiles, the
-#                 32-bit build refused
-#   release       the release zip made, checked, rebuilt from a scratch clone
-#                 and compared byte for byte, and signed (ctest --preset release)
+#   wine-prefix   + the Windows tree's private Wine prefix, made once, and a
+#                 persistent wineserver for the stages after it
+#   win-tests     + what the bundle leaves to the build tree: the registry
+#                 cases in its private prefix, clang-tidy as mingw-w64
+#                 compiles, the 32-bit build refused
+#   release       + the release zip made, checked, rebuilt from a scratch
+#                 clone and compared byte for byte, and signed
 #   win-bundle    the Windows suites as a bundle run as on Windows: in a fresh
 #                 Wine prefix without drive Z:, through run-tests.cmd
 #                 (tests/bundle/wine-test.sh)
-#   asan-tests    the native suites with AddressSanitizer and UBSan
-#   fuzz          each fuzz target replays its corpus, then fuzzes a minute
-#   mutation      planted faults, each caught (scripts/mutate.sh)
+#   asan-tests    + the native suites with AddressSanitizer and UBSan
+#   fuzz          + each fuzz target replays its corpus, then fuzzes a minute
+#   mutation      + planted faults, each caught (scripts/mutate.sh)
 # Logs: build/results/<stage>.log. Skips that may occur: tests/skips.txt.
 set -uo pipefail
+case "${1:-}" in
+  "") full=no ;;
+  --full) full=yes ;;
+  *) echo "usage: scripts/test.sh [--full]" >&2 && exit 2 ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 results=$root/build/results stages=$root/build/results/stages
@@ -44,18 +52,23 @@ build() { cmake --preset "$1" && cmake --build --preset "$1"; }
 tests() { ctest --preset "$1" --output-junit "$results/$2.xml"; }
 
 stage setup - scripts/setup.sh
-for tree in native win asan fuzz; do stage "build-$tree" - build "$tree"; done
-
-# shellcheck source=wine-prefix.sh
-. "$root/scripts/wine-prefix.sh"
-stage wine-prefix - start_wineserver
-stage native-tests "$results/native-tests.xml" tests native-full native-tests
-stage win-tests "$results/win-tests.xml" tests win-tree win-tests
-stage release "$results/release.xml" tests release release
+trees=(native win) native=native
+[ "$full" = no ] || trees+=(asan fuzz) native=native-full
+for tree in "${trees[@]}"; do stage "build-$tree" - build "$tree"; done
+stage native-tests "$results/native-tests.xml" tests "$native" native-tests
+if [ "$full" = yes ]; then
+  # shellcheck source=wine-prefix.sh
+  . "$root/scripts/wine-prefix.sh"
+  stage wine-prefix - start_wineserver
+  stage win-tests "$results/win-tests.xml" tests win-tree win-tests
+  stage release "$results/release.xml" tests release release
+fi
 stage win-bundle "$results/win-bundle" tests/bundle/wine-test.sh "$results/win-bundle"
-stage asan-tests "$results/asan-tests.xml" tests asan asan-tests
-stage fuzz "$results/fuzz.xml" tests fuzz fuzz
-stage mutation "$root/build/mutation/results.xml" scripts/mutate.sh
+if [ "$full" = yes ]; then
+  stage asan-tests "$results/asan-tests.xml" tests asan asan-tests
+  stage fuzz "$results/fuzz.xml" tests fuzz fuzz
+  stage mutation "$root/build/mutation/results.xml" scripts/mutate.sh
+fi
 
 echo
 python3 scripts/results.py "$stages" tests/skips.txt

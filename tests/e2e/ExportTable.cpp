@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+
+#include "ToolRunner.h"
 
 namespace {
 
@@ -112,11 +113,6 @@ bool ReadPeNames(const std::string& bytes, std::vector<ExportName>& names, std::
   return true;
 }
 
-std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 bool ReadExportNames(const std::string& bytes, std::vector<ExportName>& names, std::string& error) {
@@ -132,7 +128,7 @@ bool ReadExportNames(const std::string& bytes, std::vector<ExportName>& names, s
 
 bool WriteCopyWithout(const std::string& library, const std::string& copy, const std::string& name,
                       std::string& error) {
-  std::string bytes = ReadAll(library);
+  std::string bytes = ReadFile(library);
   std::vector<ExportName> before;
   if (!ReadExportNames(bytes, before, error)) return false;
   std::size_t found = before.size();
@@ -175,7 +171,7 @@ bool WriteCopyWithout(const std::string& library, const std::string& copy, const
   std::ofstream out(copy, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out || ReadAll(copy) != bytes) {
+  if (!out || ReadFile(copy) != bytes) {
     error = "cannot write " + copy;
     return false;
   }
