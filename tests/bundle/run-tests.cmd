@@ -2,7 +2,9 @@
 rem run-tests.cmd [/registry] [PATH\Quorvane.exe]: runs bin\*_tests.exe on
 rem PATH\Quorvane.exe (by default bin\Quorvane.exe) and ends with "N passed,
 rem M failed, K skipped", read from each program's own summary; the status is
-rem 0 only when M is 0. /registry: see README.txt. Output: results\.
+rem 0 only when M is 0. /registry lets the registry cases create keys of their
+rem own where no installation key exists that they did not create; elsewhere
+rem they skip, naming it (README.txt). Output: results\.
 setlocal
 set "here=%~dp0"
 set "QUORVANE_EXE=%here%bin\Quorvane.exe"

@@ -3,7 +3,8 @@
 // where the library is. The lookup's every call and argument are checked
 // in-process (tests/unit/DirectoryLookupTest.cpp); these cases show the
 // program makes them. Every case skips unless QUORVANE_REGISTRY_TESTS names
-// the machine (PrivatePrefix.h).
+// the machine (PrivatePrefix.h), and where an installation key exists that
+// the cases did not create (InstallationKeys.h).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,6 +46,7 @@ class DirectoryLookupProcessTest : public testing::Test {
  protected:
   void SetUp() override {
     if (std::string why = RegistrySkipMessage(); !why.empty()) GTEST_SKIP() << why;
+    if (std::string why = InstallationSkipMessage(); !why.empty()) GTEST_SKIP() << why;
     root_ = FreshDirectory("quorvane-lookup");
     library_ = root_ / "Domino";
     empty_ = root_ / "Elsewhere";

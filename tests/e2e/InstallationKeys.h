@@ -13,10 +13,15 @@ enum class InstallationKey { Domino, DominoWow6432, Notes, NotesWow6432 };
 // Reads only: allowed on any machine.
 bool InstallationKeyOpens();
 
-// While an InstallationKeys lives, the test owns all four keys: none exists
-// when it is made, and none is left when it goes. Only on the machine that
-// QUORVANE_REGISTRY_TESTS names: anywhere else every member ends the process
-// with a message before it touches a key (PrivatePrefix.h).
+// Why the registry cases skip, naming the first of the four keys that exists
+// and is not theirs; empty when there is none. Reads only.
+std::string InstallationSkipMessage();
+
+// The keys an InstallationKeys creates, parents included, carry the cases'
+// mark, a value of their own. Made and gone, it removes the marked keys,
+// each only while nothing else is in it. Only where QUORVANE_REGISTRY_TESTS
+// names the machine and InstallationSkipMessage is empty: elsewhere every
+// member ends the process with a message before it touches a key.
 class InstallationKeys {
  public:
   InstallationKeys();
@@ -28,7 +33,7 @@ class InstallationKeys {
   void SetPath(InstallationKey key, const std::wstring& path);
 
  private:
-  static void RemoveAll();
+  static void RemoveOurs();
 };
 
 #endif

@@ -46,10 +46,10 @@ std::string WhyKeysAreLeftAlone(const PrefixFacts& facts, const std::string& nam
 std::string RegistrySkipMessage(const PrefixFacts& facts, const std::string& named) {
   std::string why = WhyKeysAreLeftAlone(facts, named);
   if (why.empty()) return "";
-  return "the registry cases create and delete HKLM\\SOFTWARE\\Lotus, so they run only where "
+  return "the registry cases create and delete installation keys, so they run only where "
          "QUORVANE_REGISTRY_TESTS names the machine (under Wine the prefix's host path, on Windows "
-         "the computer's name: run-tests.cmd /registry, on a machine to throw away); this "
-         "machine's keys are left alone: QUORVANE_REGISTRY_TESTS " +
+         "the computer's name: run-tests.cmd /registry); this machine's keys are left alone: "
+         "QUORVANE_REGISTRY_TESTS " +
          why;
 }
 

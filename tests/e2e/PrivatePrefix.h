@@ -1,10 +1,9 @@
-// Whether this process may change the keys a Notes or Domino installation
-// keeps under HKEY_LOCAL_MACHINE. The registry tests create and delete them;
-// on a workstation or server with a real installation that would wipe its
-// keys. They do so only when QUORVANE_REGISTRY_TESTS names the machine they
-// run on: under Wine the prefix, by its host path (the build tree's tests
-// name the tree's own prefix); on Windows the computer's name, which
-// run-tests.cmd /registry gives on a machine meant to be thrown away.
+// Whether this process may create and remove the keys a Notes or Domino
+// installation keeps under HKEY_LOCAL_MACHINE, as the registry tests do:
+// only when QUORVANE_REGISTRY_TESTS names the machine they run on, under
+// Wine the prefix by its host path (the build tree's tests name the tree's
+// own prefix), on Windows the computer's name (run-tests.cmd /registry).
+// Even there, an installation's own keys are left alone (InstallationKeys.h).
 #pragma once
 
 #include <optional>
