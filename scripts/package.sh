@@ -11,13 +11,12 @@
 #   scripts/package.sh                      unsigned
 #   scripts/package.sh --sign OPTIONS... -ts URL...
 #       Authenticode-signed and timestamped, as a release for distribution
-#       is: OPTIONS given to `osslsigncode sign` name the certificate and
-#       key, for instance -pkcs12 org.pfx -readpass pass.txt, or on a token
-#       -pkcs11module /usr/lib/x86_64-linux-gnu/opensc-pkcs11.so
-#       -certs org.pem -key "pkcs11:..."; each -ts names an RFC 3161
-#       timestamp server, asked in turn until one answers. Without a
-#       timestamp, Windows holds the signature valid only until the
-#       certificate expires. The signing time is SOURCE_DATE_EPOCH.
+#       is (untimestamped, Windows refuses the signature once the certificate
+#       expires). OPTIONS go to `osslsigncode sign` to name the certificate
+#       and key: -pkcs12 org.pfx -readpass pass.txt, or on a hardware token
+#       -pkcs11module /usr/lib/x86_64-linux-gnu/opensc-pkcs11.so -certs
+#       org.pem -key "pkcs11:..."; each -ts URL is an RFC 3161 timestamp
+#       server, asked in turn. The signing time is SOURCE_DATE_EPOCH.
 #   scripts/package.sh --signed-exe FILE    ships FILE, this build's exe
 #       signed elsewhere; refused unless FILE without its signature is it
 #   scripts/package.sh --tests [...]        also the Windows test bundle,
@@ -83,14 +82,11 @@ case "$mode" in
     fi
     cp "$1" "$exe" ;;
 esac
-if [ -n "$mode" ]; then
-  # The timestamp's time and the issuer of the authority's certificate, as
-  # the signature carries them (printed whether or not this machine trusts
-  # the certificates), so that --sign and --signed-exe of one exe agree.
-  stamp=$({ osslsigncode verify -ignore-crl -in "$exe" 2>/dev/null || true; } |
-    sed -n '/^\tTimestamp time: /{s///;h};/^\tIssuer: /{s///;H;x;s/\n/ by an authority certified by /p}')
-  signed="Authenticode, signing time SOURCE_DATE_EPOCH, ${stamp:+timestamp }${stamp:-no timestamp}"
-fi
+# The timestamp as the signature carries it, trusted here or not, so that
+# --signed-exe of an exe writes the line --sign wrote.
+stamp=$({ osslsigncode verify -ignore-crl -in "$exe" 2>/dev/null || true; } |
+  sed -n '/^\tTimestamp time: /{s//timestamp /;h};/^\tIssuer: /{s///;H;x;s/\n/ by an authority certified by /p}')
+[ -z "$mode" ] || signed="Authenticode, signing time SOURCE_DATE_EPOCH, ${stamp:-no timestamp}"
 
 # zip_up NAME: the zip of $work/NAME, with fixed modes and times, no owners
 # or extra times (-X), no directory entries (-D), names in one order, DOS

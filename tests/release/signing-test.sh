@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # Authenticode signing, with throwaway self-signed certificates made here in
-# a scratch folder and deleted after (no key is ever kept): the signature
-# verifies, removing it gives back the unsigned exe byte for byte, signing
-# again gives the same bytes, an exe of another build is refused as the
-# signed one, and verify-release.sh reproduces the signed release; signed
-# and timestamped by osslsigncode's own authority, the same, and BUILDINFO
-# names the timestamp. The signed exe is left unpacked in CHECK_DIR/signed
-# for the tests that run it.
+# a scratch folder and deleted after (no key is ever kept), once with a
+# timestamp of osslsigncode's own authority: the signature verifies, BUILDINFO
+# says whether it is timestamped, verify-release.sh reproduces the release,
+# removing the signature gives back the unsigned exe, signing again gives the
+# same bytes, and an exe of another build is refused as the signed one. The
+# signed exe is left unpacked in CHECK_DIR/signed for the tests that run it.
 #   tests/release/signing-test.sh BUILD_DIR CHECK_DIR
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -20,31 +19,24 @@ done
 stamped=$(date +%s)  # the timestamp's time: both certificates are valid then
 gmt() { LC_ALL=C TZ=UTC date -d "@$1" '+%b %e %H:%M:%S %Y GMT'; }
 rm -rf "$check/signed-package" "$check/signed"
-package() {
-  QUORVANE_BUILD_DIR=$build QUORVANE_PACKAGE_DIR=$1 "$root/scripts/package.sh" "${@:2}"
-}
-# reproduced PACKAGE SIGNED VERIFY-OPTIONS...: the zip's exe verifies with the
-# throwaway certificates (osslsigncode's account left in $keys/verified),
-# BUILDINFO says "signed: SIGNED", and verify-release.sh rebuilds the zip.
+package() { QUORVANE_BUILD_DIR=$build QUORVANE_PACKAGE_DIR=$1 "$root/scripts/package.sh" "${@:2}"; }
+# reproduced PACKAGE SIGNED VERIFY-OPTIONS...: its exe verifies (account in $keys/verified), BUILDINFO
+# says "signed: ...SIGNED", and verify-release.sh rebuilds it.
 reproduced() {
-  local zip
-  zip=$(find "$1" -name '*.zip')
-  unzip -p "$zip" '*/Quorvane.exe' >"$keys/verified.exe"
-  osslsigncode verify -CAfile "$keys/signing.pem" "${@:3}" -in "$keys/verified.exe" >"$keys/verified" 2>&1 || true
+  unzip -p "$1"/*.zip '*/Quorvane.exe' >"$keys/verified.exe"
+  osslsigncode verify -CAfile "$keys/signing.pem" "${@:3}" -in "$keys/verified.exe" &>"$keys/verified" || true
   grep -x "Signature verification: ok" "$keys/verified"
-  grep -x "signed: Authenticode, signing time SOURCE_DATE_EPOCH, $2" "$1/BUILDINFO"
-  "$root/scripts/verify-release.sh" "$zip" | tee "$keys/verify.log"
+  diff <(echo "signed: Authenticode, signing time SOURCE_DATE_EPOCH, $2") <(grep ^signed: "$1/BUILDINFO")
+  "$root/scripts/verify-release.sh" "$1"/*.zip | tee "$keys/verify.log"
   [ "$(tail -n 1 "$keys/verify.log")" = reproduced ]
 }
 sign=(--sign -certs "$keys/signing.pem" -key "$keys/signing.key")
-
 package "$keys/stamped" "${sign[@]}" -TSA-certs "$keys/timestamps.pem" -TSA-key "$keys/timestamps.key" \
   -TSA-time "$stamped"
 reproduced "$keys/stamped" \
   "timestamp $(gmt "$stamped") by an authority certified by /CN=Quorvane test timestamps, throwaway" \
   -TSA-CAfile "$keys/timestamps.pem"
 grep -x "Timestamp Server Signature verification: ok" "$keys/verified"
-
 package "$check/signed-package" "${sign[@]}"
 package "$keys/again" "${sign[@]}"
 zip=$(find "$check/signed-package" -name '*.zip')
@@ -61,8 +53,6 @@ cmp "$keys/removed.exe" "$unsigned" && echo "signature removed: the unsigned exe
 # Another program of the build, signed, is no signed copy of the tool.
 osslsigncode sign -certs "$keys/signing.pem" -key "$keys/signing.key" -in "$build/bin/generate_directory.exe" \
   -out "$keys/other.exe" >/dev/null
-if package "$keys/other" --signed-exe "$keys/other.exe" 2>"$keys/refusal"; then
-  echo "an exe of another build was shipped as the signed one"
-  exit 1
-fi
+! package "$keys/other" --signed-exe "$keys/other.exe" 2>"$keys/refusal" ||
+  { echo "an exe of another build was shipped as the signed one"; exit 1; }
 grep "is not this build's Quorvane.exe with a signature added" "$keys/refusal"
