@@ -9,13 +9,14 @@
 # machine can rebuild and compare (scripts/verify-release.sh).
 #
 #   scripts/package.sh                      unsigned
-#   scripts/package.sh --sign OPTIONS...    Authenticode-signed, OPTIONS given
-#       to `osslsigncode sign` to name the certificate and key: for instance
-#       -pkcs12 org.pfx -readpass pass.txt, or on a hardware token
-#       -pkcs11module /usr/lib/x86_64-linux-gnu/opensc-pkcs11.so
-#       -certs org.pem -key "pkcs11:...". The signing time is
-#       SOURCE_DATE_EPOCH and no timestamp server is asked, so one key signs
-#       one build the same way every time.
+#   scripts/package.sh --sign OPTIONS... -ts URL...
+#       Authenticode-signed and timestamped, as a release for distribution
+#       is (untimestamped, Windows refuses the signature once the certificate
+#       expires). OPTIONS go to `osslsigncode sign` to name the certificate
+#       and key: -pkcs12 org.pfx -readpass pass.txt, or on a hardware token
+#       -pkcs11module /usr/lib/x86_64-linux-gnu/opensc-pkcs11.so -certs
+#       org.pem -key "pkcs11:..."; each -ts URL is an RFC 3161 timestamp
+#       server, asked in turn. The signing time is SOURCE_DATE_EPOCH.
 #   scripts/package.sh --signed-exe FILE    ships FILE, this build's exe
 #       signed elsewhere; refused unless FILE without its signature is it
 #   scripts/package.sh --tests [...]        also the Windows test bundle,
@@ -42,7 +43,7 @@ case "$mode" in
   --signed-exe) [ $# -eq 1 ] && [ -f "$1" ] ;;
   *) false ;;
 esac || {
-  echo "usage: scripts/package.sh [--tests] [--sign OSSLSIGNCODE-OPTIONS... | --signed-exe FILE]" >&2
+  echo "usage: scripts/package.sh [--tests] [--sign OSSLSIGNCODE-OPTIONS... -ts URL... | --signed-exe FILE]" >&2
   exit 2
 }
 "$root/scripts/setup.sh"
@@ -81,7 +82,11 @@ case "$mode" in
     fi
     cp "$1" "$exe" ;;
 esac
-[ -z "$mode" ] || signed="Authenticode, signing time SOURCE_DATE_EPOCH, no timestamp server"
+# The timestamp as the signature carries it, trusted here or not, so that
+# --signed-exe of an exe writes the line --sign wrote.
+stamp=$({ osslsigncode verify -ignore-crl -in "$exe" 2>/dev/null || true; } |
+  sed -n '/^\tTimestamp time: /{s//timestamp /;h};/^\tIssuer: /{s///;H;x;s/\n/ by an authority certified by /p}')
+[ -z "$mode" ] || signed="Authenticode, signing time SOURCE_DATE_EPOCH, ${stamp:-no timestamp}"
 
 # zip_up NAME: the zip of $work/NAME, with fixed modes and times, no owners
 # or extra times (-X), no directory entries (-D), names in one order, DOS
