@@ -6,14 +6,13 @@
 # stage, and so does one the compiler refuses, since it tests nothing. An
 # equivalent mutant, listed with the reason no test can catch it, is not run.
 #
-# The native mutants run in the checkout's asan tree, the sanitizers catching
-# what a plain build may not, shared among one worker per core; the Windows
-# mutants in its win tree under Wine, beside them. Both trees are built first
-# when missing or out of date, so a mutant rebuilds only what its file
-# touches. Yet nothing of the checkout is ever written: each worker runs in a
-# mount namespace of its own (unshare) in which src/ and the build tree are
-# overlays whose writes land in build/mutation/<build>.<worker>/, and a run
-# killed outright leaves the checkout and its trees as they were.
+# The native mutants run in the checkout's asan tree (the sanitizers catch
+# what a plain build may not), one worker per core, the Windows ones in its
+# win tree under Wine beside them; both trees are built first, so a mutant
+# rebuilds only what its file touches. Each worker runs in a mount namespace
+# of its own, where src/ and the tree are overlays mounted anew for every
+# mutant over empty upper layers in build/mutation/: the checkout and its
+# trees are never written, even by a run killed outright.
 #
 # Results: build/mutation/results.xml (JUnit: a test case per mutant, an
 # equivalent one skipped with its reason), and a line per mutant here.
@@ -52,7 +51,7 @@ verdict() {  # build tree log
   local b=$1 tree=$2 log=$3 program runner=()
   [ "$b" = win ] && runner=(/usr/lib/wine/wine64)
   for program in ${programs[$b]}; do
-    if ! cmake --build "$tree" --target "$program" >"$log.build" 2>&1; then
+    if ! ninja -C "$tree" "$program" >"$log.build" 2>&1; then
       if grep -q "static assertion failed" "$log.build"; then
         echo "caught by a compile-time check"
       else
@@ -73,26 +72,33 @@ verdict() {  # build tree log
 }
 
 # The overlays on src/ and the build tree mounted anew over empty upper
-# layers: the checkout's sources and objects, nothing of the last mutant.
+# layers: the checkout's sources and objects, nothing of the last mutant (a
+# process still in the last overlays keeps them, detached).
 fresh() {
   local dir
   for dir in src "build/${preset[$b]}"; do
-    umount "$root/$dir" 2>/dev/null
+    umount --lazy "$root/$dir" 2>/dev/null
     rm -rf "${w:?}/upper/$dir" "$w/scratch/$dir" && mkdir -p "$w/upper/$dir" "$w/scratch/$dir" &&
       mount -t overlay overlay -o "lowerdir=$root/$dir,upperdir=$w/upper/$dir,workdir=$w/scratch/$dir" \
         "$root/$dir" || return 1
   done
 }
 
-# One worker, inside a mount namespace of its own: the K-th of N workers of
-# a build runs every N-th of its mutants. A line per mutant, "index<TAB>
-# result<TAB>label<TAB>detail", in $work/<build>.<K>.<N>.results.
-worker() {  # build K N
-  local b=$1 k=$2 n=$3 w="$work/$1.$2"
+# The next mutant of the build's queue, taken by one worker only; nothing
+# once all are taken.
+take() {
+  flock "$work/$b.queue" bash -c 'n=$(cat "$1" 2>/dev/null || echo 0) && echo $((n + 1)) >"$1" &&
+    sed -n "$((n + 1))p" "$2"' _ "$work/$b.taken" "$work/$b.queue"
+}
+
+# One worker, inside a mount namespace of its own, takes mutants of its
+# build's queue until none is left. A line per mutant, "index<TAB>result
+# <TAB>label<TAB>detail", in $work/<build>.<K>.results.
+worker() {  # build K
+  local b=$1 k=$2 w="$work/$1.$2"
   local tree="$root/build/${preset[$b]}" sources="$root/src/apps/Quorvane"
   if [ "$b" = win ]; then
-    # A prefix of the worker's own, outside the overlays, whose registry the
-    # registry cases may change.
+    # A prefix of its own outside the overlays, for the registry cases.
     # shellcheck source=wine-prefix.sh
     . "$root/scripts/wine-prefix.sh"
     start_wineserver "$w/prefix" >/dev/null
@@ -103,7 +109,7 @@ worker() {  # build K N
     return
   fi
   local index entry file text replacement equivalent label began result
-  while IFS=: read -r index entry; do
+  while IFS=: read -r index entry < <(take) && [ -n "$index" ]; do
     # build file `text` `replacement` [equivalent: reason]
     IFS=$'\x1f' read -r _ file text replacement equivalent < <(perl -ne '
       print join("\x1f", $1, $2, $3, $4, $5 // "") if
@@ -132,13 +138,13 @@ worker() {  # build K N
       "refused by the compiler") printf '%s\tfailed\t%s\tdoes not build, so it tests nothing\n' "$index" "$label" ;;
       *) printf '%s\tpassed\t%s\t%s (%s s)\n' "$index" "$label" "$result" "$((SECONDS - began))" ;;
     esac
-  done < <(selected | grep -P "^\d+:$b " | awk -v k="$k" -v n="$n" '(NR - 1) % n == k')
+  done
 }
 # A worker runs only in a mount namespace other than its parent's.
 if [ -n "${QUORVANE_MUTATION_WORKER:-}" ]; then
-  read -r b k n parent <<<"$QUORVANE_MUTATION_WORKER"
+  read -r b k parent <<<"$QUORVANE_MUTATION_WORKER"
   [ "$(readlink /proc/self/ns/mnt)" != "$parent" ] || exit 2
-  worker "$b" "$k" "$n" >"$work/$b.$k.$n.results"
+  worker "$b" "$k" >"$work/$b.$k.results"
   exit
 fi
 
@@ -150,7 +156,7 @@ builds=$(selected | cut -d: -f2- | awk '{print $1}' | sort -u)
 for b in $builds; do
   if [ -z "${preset[$b]:-}" ]; then echo "mutate: unknown build '$b'" >&2; exit 2; fi
 done
-rm -rf "$work"/*.[0-9]* "$work"/*.results "$work/results.xml"
+rm -rf "$work"/*.[0-9]* "$work"/*.results "$work"/*.queue "$work"/*.taken "$work/results.xml"
 # The checkout's trees, up to date: the workers' overlays must not see them change.
 for b in $builds; do
   tree=$root/build/${preset[$b]}
@@ -160,12 +166,14 @@ for b in $builds; do
 done
 namespace=(unshare --mount)
 [ "$(id -u)" -eq 0 ] || namespace=(unshare --user --map-root-user --mount)
-workers=$(nproc)
 for b in $builds; do
-  n=1
-  [ "$b" = native ] && n=$workers
+  # The headers' mutants first: each rebuilds much, and the workers end
+  # together when the short ones come last.
+  selected | grep -P "^\d+:$b " | awk '{print ($2 ~ /\.h$/ ? 0 : 1) "\t" $0}' | sort -s -n -k1,1 |
+    cut -f2- >"$work/$b.queue"
+  n=1 && [ "$b" = win ] || n=$(nproc)
   for ((k = 0; k < n; k++)); do
-    QUORVANE_MUTATION_WORKER="$b $k $n $(readlink /proc/self/ns/mnt)" "${namespace[@]}" "$0" "$pattern" &
+    QUORVANE_MUTATION_WORKER="$b $k $(readlink /proc/self/ns/mnt)" "${namespace[@]}" "$0" "$pattern" &
   done
 done
 wait

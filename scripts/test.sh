@@ -2,29 +2,13 @@
 # The test command: installs what is missing, builds, runs the tests, then
 # reads each stage's own results (JUnit files) and ends with "N passed, M
 # failed, K skipped". The exit status is 0 exactly when M is 0.
-#   scripts/test.sh          the everyday proof, in minutes
-#   scripts/test.sh --full   the whole proof (.ci/run): also the stages marked +
-#
-# Stages, each timed:
-#   setup         scripts/setup.sh: the packages, once
-#   build-native, build-win  the native and the Windows build trees
-#   build-asan, build-fuzz   + the sanitizer and the libFuzzer trees
-#   native-tests  the native suites; + lint (clang-format, clang-tidy) and the
-#                 end-to-end tests again under valgrind memcheck
-#   wine-prefix   + the Windows tree's private Wine prefix, made once, and a
-#                 persistent wineserver for the stages after it
-#   win-tests     + what the bundle leaves to the build tree: the registry
-#                 cases in its private prefix, clang-tidy as mingw-w64
-#                 compiles, the 32-bit build refused
-#   release       + the release zip made, checked, rebuilt from a scratch
-#                 clone and compared byte for byte, and signed
-#   win-bundle    the Windows suites as a bundle run as on Windows: in a fresh
-#                 Wine prefix without drive Z:, through run-tests.cmd
-#                 (tests/bundle/wine-test.sh)
-#   asan-tests    + the native suites with AddressSanitizer and UBSan
-#   fuzz          + each fuzz target replays its corpus, then fuzzes a minute
-#   mutation      + planted faults, each caught (scripts/mutate.sh)
-# Logs: build/results/<stage>.log. Skips that may occur: tests/skips.txt.
+#   scripts/test.sh          the everyday proof, in minutes: both builds, the
+#                            native suites, the Windows suites as the bundle
+#   scripts/test.sh --full   the whole proof (.ci/run): also lint, memcheck,
+#                            the registry cases, the release, the sanitizers,
+#                            fuzzing and mutation
+# Each stage is timed; what it does: docs/maintaining.md. Logs:
+# build/results/<stage>.log. Skips that may occur: tests/skips.txt.
 set -uo pipefail
 case "${1:-}" in
   "") full=no ;;
