@@ -52,11 +52,8 @@ verdict() {  # build tree log
   [ "$b" = win ] && runner=(/usr/lib/wine/wine64)
   for program in ${programs[$b]}; do
     if ! ninja -C "$tree" "$program" >"$log.build" 2>&1; then
-      if grep -q "static assertion failed" "$log.build"; then
-        echo "caught by a compile-time check"
-      else
+      grep -q "static assertion failed" "$log.build" && echo "caught by a compile-time check" ||
         echo "refused by the compiler"
-      fi
       return
     fi
     [ "$b" = win ] && program="$program.exe"
@@ -98,10 +95,9 @@ worker() {  # build K
   local b=$1 k=$2 w="$work/$1.$2"
   local tree="$root/build/${preset[$b]}" sources="$root/src/apps/Quorvane"
   if [ "$b" = win ]; then
-    # A prefix of its own outside the overlays, for the registry cases.
     # shellcheck source=wine-prefix.sh
     . "$root/scripts/wine-prefix.sh"
-    start_wineserver "$w/prefix" >/dev/null
+    start_wineserver "$w/prefix" >/dev/null  # outside the overlays
     export QUORVANE_REGISTRY_TESTS=$w/prefix
   fi
   if [ "$k" = 0 ] && ! { fresh && [ "$(verdict "$b" "$tree" "$w/log" 2>/dev/null)" = survived ]; }; then
@@ -123,12 +119,8 @@ worker() {  # build K
       printf '%s\tskipped\t%s\tequivalent: %s\n' "$index" "$label" "$equivalent"
       continue
     fi
-    if ! fresh; then
-      printf '%s\tfailed\t%s\tno overlay to plant it in\n' "$index" "$label"
-      continue
-    fi
-    if ! apply "$sources/$file" "$text" "$replacement" 2>"$w/apply.log"; then
-      printf '%s\tfailed\t%s\tits text is %s in the source\n' "$index" "$label" "$(cat "$w/apply.log")"
+    if ! fresh || ! apply "$sources/$file" "$text" "$replacement" 2>"$w/apply.log"; then
+      printf '%s\tfailed\t%s\tnot planted: no overlay, or its text %s\n' "$index" "$label" "$(cat "$w/apply.log")"
       continue
     fi
     began=$SECONDS
@@ -153,9 +145,7 @@ exec 9>"$work/lock"
 if ! flock -n 9; then echo "mutate: another run is in progress" >&2; exit 2; fi
 start=$SECONDS
 builds=$(selected | cut -d: -f2- | awk '{print $1}' | sort -u)
-for b in $builds; do
-  if [ -z "${preset[$b]:-}" ]; then echo "mutate: unknown build '$b'" >&2; exit 2; fi
-done
+for b in $builds; do [ -n "${preset[$b]:-}" ] || { echo "mutate: unknown build '$b'" >&2; exit 2; }; done
 rm -rf "$work"/*.[0-9]* "$work"/*.results "$work"/*.queue "$work"/*.taken "$work/results.xml"
 # The checkout's trees, up to date: the workers' overlays must not see them change.
 for b in $builds; do

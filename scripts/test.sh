@@ -39,11 +39,15 @@ stage setup - scripts/setup.sh
 trees=(native win) native=native
 [ "$full" = no ] || trees+=(asan fuzz) native=native-full
 for tree in "${trees[@]}"; do stage "build-$tree" - build "$tree"; done
+# shellcheck source=wine-prefix.sh
+. "$root/scripts/wine-prefix.sh"
+if [ "$full" = yes ]; then  # the Windows tree's prefix, made while the native tests run
+  prepare_prefix "$root/build/win/wineprefix" >/dev/null &
+  booting=$!
+fi
 stage native-tests "$results/native-tests.xml" tests "$native" native-tests
 if [ "$full" = yes ]; then
-  # shellcheck source=wine-prefix.sh
-  . "$root/scripts/wine-prefix.sh"
-  stage wine-prefix - start_wineserver
+  stage wine-prefix - eval 'wait $booting && start_wineserver'
   stage win-tests "$results/win-tests.xml" tests win-tree win-tests
   stage release "$results/release.xml" tests release release
 fi

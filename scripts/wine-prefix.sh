@@ -11,14 +11,20 @@ wineserver=/usr/lib/wine/wineserver
 
 stop_wineserver() { "$wineserver" -k >/dev/null 2>&1 || true; }
 
+# prepare_prefix PREFIX: the prefix made, once; mostly waiting, so it may
+# run beside other work.
+prepare_prefix() {
+  mkdir -p "$1"
+  if [ ! -f "$1/system.reg" ]; then
+    echo "wine: preparing the prefix $1 (once)"
+    WINEPREFIX=$1 "$wine" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX=$1 "$wineserver" -w
+  fi
+}
+
 start_wineserver() {
   export WINEPREFIX="${1:-$root/build/win/wineprefix}"
-  mkdir -p "$WINEPREFIX"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine: preparing the prefix $WINEPREFIX (once)"
-    "$wine" wineboot -i >/dev/null 2>&1 || true
-    "$wineserver" -w
-  fi
+  prepare_prefix "$WINEPREFIX"
   # A server already running for this prefix is someone else's: it is used
   # and left running.
   if "$wineserver" -p >/dev/null 2>&1; then trap stop_wineserver EXIT; fi

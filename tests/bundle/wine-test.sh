@@ -11,16 +11,16 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 results=$(mkdir -p "$1" && cd "$1" && pwd)
 work=$root/build/bundle
 rm -rf "$work" "$results"/*.xml && mkdir -p "$work"
+# shellcheck source=../../scripts/wine-prefix.sh
+. "$root/scripts/wine-prefix.sh"
+export WINEPREFIX=$work/prefix
+prepare_prefix "$WINEPREFIX" >/dev/null &  # while the bundle is made
+booting=$!
 QUORVANE_PACKAGE_DIR=$work/package "$root/scripts/package.sh" --tests >/dev/null || exit 1
 zip=$(echo "$work"/package/*-tests-win64.zip)
 name=$(basename "$zip" .zip)
 release=${name%-tests-win64}-win64
-
-# shellcheck source=../../scripts/wine-prefix.sh
-. "$root/scripts/wine-prefix.sh"
-export WINEPREFIX=$work/prefix
-"$wine" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
+wait $booting
 rm "$WINEPREFIX/dosdevices/z:" || exit 1
 drive=$WINEPREFIX/drive_c
 (cd "$drive" && unzip -q "$zip" && cd "Program Files" && unzip -q "$work/package/$release.zip") ||

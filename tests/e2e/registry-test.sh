@@ -19,10 +19,7 @@ clean() { reg delete "$lotus" /f >/dev/null; reg delete "$wow" /f >/dev/null; }
 # Wine's services, started with the first program, hold no pipe of ours open.
 "$root/scripts/wine-run" wineboot >/dev/null 2>&1
 for key in "$lotus" "$wow"; do
-  if reg query "$key" >/dev/null; then
-    echo "registry-test: $key exists in $WINEPREFIX; refusing to plant keys beside it" >&2
-    exit 1
-  fi
+  ! reg query "$key" >/dev/null || { echo "registry-test: $key exists; refusing to plant keys beside it"; exit 1; }
 done
 trap clean EXIT
 trap 'exit 1' INT TERM
