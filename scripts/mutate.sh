@@ -146,6 +146,8 @@ if ! flock -n 9; then echo "mutate: another run is in progress" >&2; exit 2; fi
 start=$SECONDS
 builds=$(selected | cut -d: -f2- | awk '{print $1}' | sort -u)
 for b in $builds; do [ -n "${preset[$b]:-}" ] || { echo "mutate: unknown build '$b'" >&2; exit 2; }; done
+# A Wine server that a run killed outright left running goes before its prefix.
+for prefix in "$work"/win.*/prefix; do [ ! -d "$prefix" ] || WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null; done
 rm -rf "$work"/*.[0-9]* "$work"/*.results "$work"/*.queue "$work"/*.taken "$work/results.xml"
 # The checkout's trees, up to date: the workers' overlays must not see them change.
 for b in $builds; do
