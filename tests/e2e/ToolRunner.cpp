@@ -86,11 +86,11 @@ HANDLE OpenForChild(const fs::path& file, bool write) {
 HANDLE StartCopy(const fs::path& program, const std::vector<std::string>& arguments,
                  const fs::path& directory, const fs::path& libraryDirectory, HANDLE out,
                  HANDLE err) {
-  // The last run's copy is removed first: the C++ library's copy_file takes
-  // two files of one drive for the same file (the C runtime's stat gives no
-  // file number), and refuses to overwrite it.
-  const fs::path copy = libraryDirectory / program.filename();
-  fs::remove(copy);
+  // A name of its own for every run's copy: a copy made where the last run's
+  // copy had just been deleted once failed to start under Wine (error 1359).
+  static int runs = 0;
+  const fs::path copy = libraryDirectory / (program.stem().string() + "-" + std::to_string(++runs) +
+                                            program.extension().string());
   fs::copy_file(program, copy);
   std::string commandLine = QuoteArgument(copy.string());
   for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
