@@ -10,10 +10,10 @@ cmake --build "$root/build/win" --target Quorvane nnotes >/dev/null
 
 # shellcheck source=wine-prefix.sh
 . "$root/scripts/wine-prefix.sh"
-start_wineserver
+start_wineserver "$root/build/win/demo-prefix"
 
 # The stand-in is installed as a server records its program directory, in
-# the registry, and removed after the run: the tests expect no key there.
+# the registry of the demo's own prefix, and removed after the run.
 standin="Z:${root//\//\\}\\build\\win\\standin"
 "$wine" reg add 'HKLM\SOFTWARE\Lotus\Domino' /v Path /t REG_SZ /d "$standin" /f >/dev/null 2>&1
 samples="Z:${root//\//\\}\\samples"
