@@ -1,6 +1,8 @@
 #include "EndToEnd.h"
 
+#include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "FreshDirectory.h"
 #include "InstallationKeys.h"
@@ -11,6 +13,11 @@ namespace fs = std::filesystem;
 const fs::path kTool = ProgramUnderTest();
 const fs::path kStandIn = StandInFolder();
 const fs::path kSamples = SamplesFolder();
+#if defined(_WIN32)
+const char kLibraryFile[] = "nnotes.dll";
+#else
+const char kLibraryFile[] = "libnnotes.so";
+#endif
 
 std::string LargeView(unsigned n, unsigned step) {
   std::ostringstream nsf;
@@ -60,6 +67,13 @@ void EndToEndTest::Expect(const Case& c, const fs::path& directory, fs::path lib
   if (runtimeDirectory.empty()) runtimeDirectory = directory;
   std::string out = c.out;
   if (c.runtime != Runtime::EndedByCommandLine) out = LookupMessage() + out;
+  // A /check block names the library the run loaded and its data directory.
+  for (auto [mark, text] : {std::pair{"{library}", (library / kLibraryFile).string()},
+                            std::pair{"{data}", runtimeDirectory.string()}}) {
+    for (std::size_t at = out.find(mark); at != std::string::npos; at = out.find(mark, at)) {
+      out.replace(at, std::strlen(mark), text);
+    }
+  }
   ToolRun run = RunProgram(kTool, c.arguments, directory, library);
   EXPECT_EQ(run.out, AsWritten(out)) << c.name;
   EXPECT_EQ(run.err, AsWritten(c.err)) << c.name;

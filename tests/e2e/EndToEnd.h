@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ToolRunner.h"
@@ -43,6 +44,14 @@ struct Case {
   int status;
   Runtime runtime = Runtime::Started;
 };
+
+// A row of a case table.
+inline Case Row(const char* name, std::string ini, std::string nsf,
+                std::vector<std::string> arguments, std::string out, std::string err, int status,
+                Runtime runtime = Runtime::Started) {
+  return {name,           std::move(ini), std::move(nsf), std::move(arguments),
+          std::move(out), std::move(err), status,         runtime};
+}
 
 class EndToEndTest : public testing::Test {
  protected:

@@ -55,32 +55,18 @@ const std::string kMixedNames =
 
 TEST_F(EndToEndTest, CountsTheMailboxesOfThisServer) {
   ExpectAll({
-      {"mixed directory", kIni, kMixed, {}, Count(3), "", 0},
-      {"server name differs in letter case",
-       "MailServer=cn=alpha/o=acme\nStandInLeakReport=leaks.txt\n",
-       kMixed,
-       {},
-       Count(0),
-       "",
-       0},
-      {"MailServer unset", "StandInLeakReport=leaks.txt\n", kMixed, {}, Count(0), "", 0},
-      {"empty view",
-       kIni,
-       "view Mail Users\nview Other\nnote 4\nMailServer: CN=Alpha/O=Acme\n",
-       {},
-       Count(0),
-       "",
-       0},
-      {"unknown arguments are ignored when there is something to do",
-       kIni,
-       kMixed,
-       {"/names", "/NAMES", "extra"},
-       kMixedNames + Count(3),
-       "",
-       0},
-      {"view of 16385 entries takes two reads", kIni, LargeView(16385, 1), {}, Count(16385), "", 0},
-      {"view of three batches", kIni, LargeView(40000, 2), {}, Count(20000), "", 0},
-      {"small batches", kIni + "StandInBatchSize=2\n", kMixed, {}, Count(3), "", 0},
+      Row("mixed directory", kIni, kMixed, {}, Count(3), "", 0),
+      Row("server name differs in letter case",
+          "MailServer=cn=alpha/o=acme\nStandInLeakReport=leaks.txt\n", kMixed, {}, Count(0), "", 0),
+      Row("MailServer unset", "StandInLeakReport=leaks.txt\n", kMixed, {}, Count(0), "", 0),
+      Row("empty view", kIni, "view Mail Users\nview Other\nnote 4\nMailServer: CN=Alpha/O=Acme\n",
+          {}, Count(0), "", 0),
+      Row("unknown arguments are ignored when there is something to do", kIni, kMixed,
+          {"/names", "/NAMES", "extra"}, kMixedNames + Count(3), "", 0),
+      Row("view of 16385 entries takes two reads", kIni, LargeView(16385, 1), {}, Count(16385), "",
+          0),
+      Row("view of three batches", kIni, LargeView(40000, 2), {}, Count(20000), "", 0),
+      Row("small batches", kIni + "StandInBatchSize=2\n", kMixed, {}, Count(3), "", 0),
   });
 }
 
@@ -134,67 +120,140 @@ TEST_F(EndToEndTest, ListsTheMailboxesItCounts) {
     manyDetails += "mail\\u" + std::to_string(i) + ".nsf, CN=Alpha/O=Acme\n";
   }
   ExpectAll({
-      {"names", kIni, kPeople, {"/names"}, header + names + Count(3), "", 0},
-      {"details alone", kIni, kPeople, {"/details"}, header + details + Count(3), "", 0},
-      {"names with details",
-       kIni,
-       kPeople,
-       {"/names", "/details"},
-       header + details + Count(3),
-       "",
-       0},
-      {"details with names",
-       kIni,
-       kPeople,
-       {"/details", "/names"},
-       header + details + Count(3),
-       "",
-       0},
-      {"names across batches",
-       kIni + "StandInBatchSize=2\n",
-       LargeView(30, 7),
-       {"/names"},
-       header + manyNames + Count(5),
-       "",
-       0},
-      {"details across batches",
-       kIni + "StandInBatchSize=2\n",
-       LargeView(30, 7),
-       {"/details"},
-       header + manyDetails + Count(5),
-       "",
-       0},
-      {"items of 259 bytes and longer",
-       kIni,
-       longItems,
-       {"/details"},
-       header + long259 + ", " + long259 + ", " + std::string(259, 'z') + ", CN=Alpha/O=Acme\n" +
-           Count(1),
-       "",
-       0},
-      {"nothing qualifies: header, then the count",
-       "MailServer=CN=Gamma/O=Acme\n"
-       "StandInLeakReport=leaks.txt\n",
-       kPeople,
-       {"/names"},
-       header + Count(0),
-       "",
-       0},
-      {"header stands when the database does not open",
-       kIni + "Directory=nowhere\n",
-       kPeople,
-       {"/names"},
-       header + kCountFailed,
-       "File does not exist\n",
-       1},
-      {"lines printed before a failed read stay",
-       kIni + "StandInBatchSize=2\n"
-              "StandInFault_NIFReadEntries=call=2\n",
-       kPeople,
-       {"/names"},
-       header + "mail\\abel.nsf\n" + kCountFailed,
-       "Server not responding\n",
-       1},
+      Row("names", kIni, kPeople, {"/names"}, header + names + Count(3), "", 0),
+      Row("details alone", kIni, kPeople, {"/details"}, header + details + Count(3), "", 0),
+      Row("names with details", kIni, kPeople, {"/names", "/details"}, header + details + Count(3),
+          "", 0),
+      Row("details with names", kIni, kPeople, {"/details", "/names"}, header + details + Count(3),
+          "", 0),
+      Row("names across batches", kIni + "StandInBatchSize=2\n", LargeView(30, 7), {"/names"},
+          header + manyNames + Count(5), "", 0),
+      Row("details across batches", kIni + "StandInBatchSize=2\n", LargeView(30, 7), {"/details"},
+          header + manyDetails + Count(5), "", 0),
+      Row("items of 259 bytes and longer", kIni, longItems, {"/details"},
+          header + long259 + ", " + long259 + ", " + std::string(259, 'z') + ", CN=Alpha/O=Acme\n" +
+              Count(1),
+          "", 0),
+      Row("nothing qualifies: header, then the count",
+          "MailServer=CN=Gamma/O=Acme\n"
+          "StandInLeakReport=leaks.txt\n",
+          kPeople, {"/names"}, header + Count(0), "", 0),
+      Row("header stands when the database does not open", kIni + "Directory=nowhere\n", kPeople,
+          {"/names"}, header + kCountFailed, "File does not exist\n", 1),
+      Row("lines printed before a failed read stay",
+          kIni + "StandInBatchSize=2\n"
+                 "StandInFault_NIFReadEntries=call=2\n",
+          kPeople, {"/names"}, header + "mail\\abel.nsf\n" + kCountFailed,
+          "Server not responding\n", 1),
+  });
+}
+
+// A note of each kind: one does not open, one names this server in other
+// letter case, one another server in two spellings.
+const std::string kEveryKind = R"(view Mail Users
+note 0x20A
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\anna.nsf
+note 0x20E unopenable
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\bert.nsf
+note 0x212
+  MailFile: mail\carl.nsf
+note 0x216
+  MailServer: CN=Beta/O=Acme
+  MailFile: mail\dora.nsf
+note 0x21A
+  MailServer: cn=alpha/o=acme
+  MailFile: mail\emil.nsf
+note 0x21E
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\fred.nsf
+  $REF: 0x20A
+note 0x222
+  MailServer: CN=Alpha/O=Acme
+note 0x226
+  MailServer: CN=BETA/O=Acme
+  MailFile: mail\gina.nsf
+note 0x22A
+  MailServer: CN=Alpha/O=Acme
+  MailFile: mail\hans.nsf
+)";
+
+// The /check block: the server line (none under /servers), the tallies, the
+// result.
+std::string Block(const std::string& server, const std::string& tallies, const char* result) {
+  return "Check:\n" + server +
+         "  Library: {library}\n  Found through: the default search\n  Data directory: {data}\n" +
+         tallies + "  Result: " + result + "\n";
+}
+
+TEST_F(EndToEndTest, CheckAndServersShowWhatTheCountRestsOn) {
+  const std::string alpha = "  Server name: \"CN=Alpha/O=Acme\"\n";
+  const std::string lost = kIni + "StandInFault_NSFNoteOpen=note=0x22A\n";
+  const std::string brokenRead = kIni + "StandInBatchSize=2\nStandInFault_NIFReadEntries=call=2\n";
+  const std::string notOpened =
+      "  Not opened: 2\n    1  Note cannot be opened\n    1  Server not responding\n";
+  const std::string table =
+      "\nMailboxes per server:\n\n      1  CN=Alpha/O=Acme\n      1  CN=BETA/O=Acme\n"
+      "      1  CN=Beta/O=Acme\n      1  cn=alpha/o=acme\n\nMailboxes of all servers: 4\n\n";
+  ExpectAll({
+      Row("every kind of note: doubtful", lost, kEveryKind, {"/check"},
+          Count(1) + Block(alpha,
+                           "  View entries read: 9\n  Mailboxes counted: 1\n" + notOpened +
+                               "  Without a mail server: 1\n  Other servers: 2\n  Near misses: 1\n"
+                               "    1  \"cn=alpha/o=acme\"\n  Response notes: 1\n"
+                               "  Without a mail file: 1\n",
+                           "doubtful"),
+          "", 2),
+      Row("complete", kIni, LargeView(10, 2), {"/check"},
+          Count(5) + Block(alpha,
+                           "  View entries read: 10\n  Mailboxes counted: 5\n  Not opened: 0\n"
+                           "  Without a mail server: 0\n  Other servers: 5\n  Near misses: 0\n"
+                           "  Response notes: 0\n  Without a mail file: 0\n",
+                           "complete"),
+          "", 0),
+      Row("MailServer unset", "StandInLeakReport=leaks.txt\n", kEveryKind, {"/names", "/check"},
+          "\nMailboxes:\n\n" + Count(0) +
+              Block("  Server name: not set\n",
+                    "  View entries read: 9\n  Mailboxes counted: 0\n  Not opened: 1\n"
+                    "    1  Note cannot be opened\n  Without a mail server: 1\n  Other servers: 7\n"
+                    "  Near misses: 0\n  Response notes: 0\n  Without a mail file: 0\n",
+                    "doubtful"),
+          "", 2),
+      Row("failed read: what was read before", brokenRead, kEveryKind, {"/check"},
+          kCountFailed + Block(alpha,
+                               "  View entries read: 2\n  Mailboxes counted: 1\n  Not opened: 1\n"
+                               "    1  Note cannot be opened\n  Without a mail server: 0\n"
+                               "  Other servers: 0\n  Near misses: 0\n  Response notes: 0\n"
+                               "  Without a mail file: 0\n",
+                               "failed"),
+          "Server not responding\n", 1),
+      Row("every server", kIni, kEveryKind, {"/servers"},
+          "\nMailboxes per server:\n\n      2  CN=Alpha/O=Acme\n      1  CN=BETA/O=Acme\n"
+          "      1  CN=Beta/O=Acme\n      1  cn=alpha/o=acme\n\nMailboxes of all servers: 5\n\n",
+          "", 0),
+      Row("every server, listed and checked", lost, kEveryKind, {"/servers", "/details", "/check"},
+          "\nMailboxes:\n\nmail\\anna.nsf, CN=Alpha/O=Acme\nmail\\dora.nsf, CN=Beta/O=Acme\n"
+          "mail\\emil.nsf, cn=alpha/o=acme\nmail\\gina.nsf, CN=BETA/O=Acme\n" +
+              table +
+              Block("",
+                    "  View entries read: 9\n  Mailboxes counted: 4\n" + notOpened +
+                        "  Without a mail server: 1\n  Response notes: 1\n"
+                        "  Without a mail file: 1\n",
+                    "doubtful"),
+          "", 2),
+      Row("every server, no names.nsf", kIni + "Directory=nowhere\n", kEveryKind,
+          {"/names", "/servers"}, "\nMailboxes:\n\n" + kCountFailed, "File does not exist\n", 1),
+      Row("every server, failed read", brokenRead, kEveryKind, {"/servers", "/check"},
+          kCountFailed + Block("",
+                               "  View entries read: 2\n  Mailboxes counted: 1\n  Not opened: 1\n"
+                               "    1  Note cannot be opened\n  Without a mail server: 0\n"
+                               "  Response notes: 0\n  Without a mail file: 0\n",
+                               "failed"),
+          "Server not responding\n", 1),
+      Row("runtime does not start: no block", "StandInFault_NotesInitExtended=status=0x0101\n",
+          kEveryKind, {"/check", "/servers"}, "\nError: Unable to initialize Notes (257).\n", "", 1,
+          Runtime::NotStarted),
   });
 }
 
@@ -204,128 +263,45 @@ TEST_F(EndToEndTest, LibraryFailuresAreReportedWithTheirTexts) {
     return kIni + "StandInFault_" + key + "=" + value + "\n";
   };
   ExpectAll({
-      {"no names.nsf",
-       kIni + "Directory=nowhere\n",
-       kMixed,
-       {},
-       kCountFailed,
-       "File does not exist\n",
-       1},
-      {"malformed names.nsf",
-       kIni,
-       "# directory\nview Mail Users\nnote 0x20A\nMailServer: CN=Alpha/O=Acme\nnot an item\n",
-       {},
-       kCountFailed,
-       "names.nsf line 5: expected \"Name: value\"\n",
-       1},
-      {"no Mail Users view", kIni, "view Other\n", {}, kCountFailed, "Cannot locate view\n", 1},
-      {"database does not open",
-       fault("NSFDbOpen", "status=0x0102"),
-       big,
-       {},
-       kCountFailed,
-       "File does not exist\n",
-       1},
-      {"status text chosen by the low 14 bits",
-       fault("NSFDbOpen", "status=0xC104"),
-       big,
-       {},
-       kCountFailed,
-       "Cannot locate view\n",
-       1},
-      {"view lookup fails",
-       fault("NIFFindDesignNoteExt", "status=0x0109"),
-       big,
-       {},
-       kCountFailed,
-       "Server not responding\n",
-       1},
-      {"collection does not open",
-       fault("NIFOpenCollection", "status=0x010A"),
-       big,
-       {},
-       kCountFailed,
-       "Insufficient memory\n",
-       1},
-      {"second read fails",
-       fault("NIFReadEntries", "call=2"),
-       big,
-       {},
-       kCountFailed,
-       "Server not responding\n",
-       1},
-      {"failed read hands back a batch",
-       fault("NIFReadEntries", "call=2,memory"),
-       big,
-       {},
-       kCountFailed,
-       "Server not responding\n",
-       1},
-      {"library keeps failing with more to do",
-       fault("NIFReadEntries", "call=1,repeat,flags=0x0020"),
-       big,
-       {},
-       kCountFailed,
-       "Server not responding\n",
-       1},
-      {"keeps failing after handing back batches",
-       fault("NIFReadEntries", "call=1,repeat,memory,flags=0x0020"),
-       big,
-       {},
-       kCountFailed,
-       "Server not responding\n",
-       1},
-      {"batch memory gives no address",
-       fault("OSLockObject", "call=1"),
-       big,
-       {},
-       kCountFailed,
-       "",
-       1},
-      {"collection does not close",
-       fault("NIFCloseCollection", "status=0x0107"),
-       big,
-       {},
-       kCountFailed,
-       "Invalid handle\n",
-       1},
-      {"database does not close",
-       fault("NSFDbClose", "status=0x0107"),
-       big,
-       {},
-       kCountFailed,
-       "Invalid handle\n",
-       1},
-      {"both closes fail",
-       fault("NIFCloseCollection", "status=0x0107") + "StandInFault_NSFDbClose=status=0x0108\n",
-       big,
-       {},
-       kCountFailed,
-       "Invalid handle\nInvalid argument\n",
-       1},
-      {"notes that cannot be opened are passed over",
-       fault("NSFNoteOpen", "note=0x20A,note=0x22E"),
-       kMixed,
-       {},
-       Count(1),
-       "",
-       0},
-      {"runtime does not start",
-       "StandInFault_NotesInitExtended=status=0xFFFF\n",
-       kMixed,
-       {},
-       "\nError: Unable to initialize Notes (65535).\n",
-       "",
-       1,
-       Runtime::NotStarted},
-      {"no notes.ini",
-       "",
-       kMixed,
-       {},
-       "\nError: Unable to initialize Notes (257).\n",
-       "",
-       1,
-       Runtime::NotStarted},
+      Row("no names.nsf", kIni + "Directory=nowhere\n", kMixed, {}, kCountFailed,
+          "File does not exist\n", 1),
+      Row("malformed names.nsf", kIni,
+          "# directory\nview Mail Users\nnote 0x20A\nMailServer: CN=Alpha/O=Acme\nnot an item\n",
+          {}, kCountFailed, "names.nsf line 5: expected \"Name: value\"\n", 1),
+      Row("no Mail Users view", kIni, "view Other\n", {}, kCountFailed, "Cannot locate view\n", 1),
+      Row("database does not open", fault("NSFDbOpen", "status=0x0102"), big, {}, kCountFailed,
+          "File does not exist\n", 1),
+      Row("status text chosen by the low 14 bits", fault("NSFDbOpen", "status=0xC104"), big, {},
+          kCountFailed, "Cannot locate view\n", 1),
+      Row("view lookup fails", fault("NIFFindDesignNoteExt", "status=0x0109"), big, {},
+          kCountFailed, "Server not responding\n", 1),
+      Row("collection does not open", fault("NIFOpenCollection", "status=0x010A"), big, {},
+          kCountFailed, "Insufficient memory\n", 1),
+      Row("second read fails", fault("NIFReadEntries", "call=2"), big, {}, kCountFailed,
+          "Server not responding\n", 1),
+      Row("failed read hands back a batch", fault("NIFReadEntries", "call=2,memory"), big, {},
+          kCountFailed, "Server not responding\n", 1),
+      Row("library keeps failing with more to do",
+          fault("NIFReadEntries", "call=1,repeat,flags=0x0020"), big, {}, kCountFailed,
+          "Server not responding\n", 1),
+      Row("keeps failing after handing back batches",
+          fault("NIFReadEntries", "call=1,repeat,memory,flags=0x0020"), big, {}, kCountFailed,
+          "Server not responding\n", 1),
+      Row("batch memory gives no address", fault("OSLockObject", "call=1"), big, {}, kCountFailed,
+          "", 1),
+      Row("collection does not close", fault("NIFCloseCollection", "status=0x0107"), big, {},
+          kCountFailed, "Invalid handle\n", 1),
+      Row("database does not close", fault("NSFDbClose", "status=0x0107"), big, {}, kCountFailed,
+          "Invalid handle\n", 1),
+      Row("both closes fail",
+          fault("NIFCloseCollection", "status=0x0107") + "StandInFault_NSFDbClose=status=0x0108\n",
+          big, {}, kCountFailed, "Invalid handle\nInvalid argument\n", 1),
+      Row("notes that cannot be opened are passed over",
+          fault("NSFNoteOpen", "note=0x20A,note=0x22E"), kMixed, {}, Count(1), "", 0),
+      Row("runtime does not start", "StandInFault_NotesInitExtended=status=0xFFFF\n", kMixed, {},
+          "\nError: Unable to initialize Notes (65535).\n", "", 1, Runtime::NotStarted),
+      Row("no notes.ini", "", kMixed, {}, "\nError: Unable to initialize Notes (257).\n", "", 1,
+          Runtime::NotStarted),
   });
 }
 
@@ -362,49 +338,21 @@ TEST_F(EndToEndTest, LibraryTextsThatFillTheirWholeBuffer) {
       "\nFirstName: " + first + "\nLastName: " + last + "\nMail: " + mail + "\n";
   const std::string header = "\nMailboxes:\n\n";
   ExpectAll({
-      {"status text of 600 bytes",
-       statusText(status600),
-       kMixed,
-       {},
-       kCountFailed,
-       status600.substr(0, 511) + "\n",
-       1},
-      {"status text of 512 bytes",
-       statusText(status512),
-       kMixed,
-       {},
-       kCountFailed,
-       status512.substr(0, 511) + "\n",
-       1},
-      {"status text of 511 bytes fits",
-       statusText(status511),
-       kMixed,
-       {},
-       kCountFailed,
-       status511 + "\n",
-       1},
-      {"MailServer of 300 bytes matches a note's first 259",
-       "MailServer=" + server + "\nStandInLeakReport=leaks.txt\n" + unterminated,
-       serverNotes,
-       {"/details"},
-       header + "mail\\a.nsf, " + server.substr(0, 259) + "\n" + Count(1),
-       "",
-       0},
-      {"items of 300, 260 and 259 bytes",
-       kIni + unterminated,
-       itemNotes,
-       {"/details"},
-       header + mailFile.substr(0, 259) + ", " + first.substr(0, 259) + ", " + last.substr(0, 259) +
-           ", " + mail + ", CN=Alpha/O=Acme\n" + Count(1),
-       "",
-       0},
-      {"a mail file of 300 bytes listed",
-       kIni + unterminated,
-       itemNotes,
-       {"/names"},
-       header + mailFile.substr(0, 259) + "\n" + Count(1),
-       "",
-       0},
+      Row("status text of 600 bytes", statusText(status600), kMixed, {}, kCountFailed,
+          status600.substr(0, 511) + "\n", 1),
+      Row("status text of 512 bytes", statusText(status512), kMixed, {}, kCountFailed,
+          status512.substr(0, 511) + "\n", 1),
+      Row("status text of 511 bytes fits", statusText(status511), kMixed, {}, kCountFailed,
+          status511 + "\n", 1),
+      Row("MailServer of 300 bytes matches a note's first 259",
+          "MailServer=" + server + "\nStandInLeakReport=leaks.txt\n" + unterminated, serverNotes,
+          {"/details"}, header + "mail\\a.nsf, " + server.substr(0, 259) + "\n" + Count(1), "", 0),
+      Row("items of 300, 260 and 259 bytes", kIni + unterminated, itemNotes, {"/details"},
+          header + mailFile.substr(0, 259) + ", " + first.substr(0, 259) + ", " +
+              last.substr(0, 259) + ", " + mail + ", CN=Alpha/O=Acme\n" + Count(1),
+          "", 0),
+      Row("a mail file of 300 bytes listed", kIni + unterminated, itemNotes, {"/names"},
+          header + mailFile.substr(0, 259) + "\n" + Count(1), "", 0),
   });
 }
 
@@ -414,53 +362,27 @@ TEST_F(EndToEndTest, UsageAndCommandLineErrorsNeverLoadTheLibrary) {
   fs::create_directories(nowhere);
   const Runtime ended = Runtime::EndedByCommandLine;
   const std::vector<Case> cases = {
-      {"help", kIni, kMixed, {"/help"}, kUsage, "", 0, ended},
-      {"question mark", kIni, kMixed, {"/?"}, kUsage, "", 0, ended},
-      {"nothing to do", kIni, kMixed, {"extra"}, kUsage, "", 0, ended},
-      {"upper case is not an option", kIni, kMixed, {"/HELP"}, kUsage, "", 0, ended},
-      {"help wins after names", kIni, kMixed, {"/names", "/help"}, kUsage, "", 0, ended},
-      {"help wins before details", kIni, kMixed, {"/?", "/details"}, kUsage, "", 0, ended},
-      {"path with help", kIni, kMixed, {"/path", ".", "/help"}, kUsage, "", 0, ended},
-      {"path without its directory",
-       kIni,
-       kMixed,
-       {"/path"},
-       "Path not specified.\n",
-       "",
-       1,
-       ended},
-      {"path last after help",
-       kIni,
-       kMixed,
-       {"/help", "/path"},
-       "Path not specified.\n",
-       "",
-       1,
-       ended},
-      {"path to a missing directory",
-       kIni,
-       kMixed,
-       {"/path", "missing", "/names"},
-       "Error: Unable to change directory (missing).\n",
-       "",
-       1,
-       ended},
-      {"path takes the next word as its directory",
-       kIni,
-       kMixed,
-       {"/path", "/names"},
-       "Error: Unable to change directory (/names).\n",
-       "",
-       1,
-       ended},
-      {"path to a file",
-       kIni,
-       kMixed,
-       {"/path", "names.nsf"},
-       "Error: Unable to change directory (names.nsf).\n",
-       "",
-       1,
-       ended},
+      Row("help", kIni, kMixed, {"/help"}, kUsage, "", 0, ended),
+      Row("question mark", kIni, kMixed, {"/?"}, kUsage, "", 0, ended),
+      Row("nothing to do", kIni, kMixed, {"extra"}, kUsage, "", 0, ended),
+      Row("upper case is not an option", kIni, kMixed, {"/HELP"}, kUsage, "", 0, ended),
+      Row("help wins after names", kIni, kMixed, {"/names", "/help"}, kUsage, "", 0, ended),
+      Row("help wins before details", kIni, kMixed, {"/?", "/details"}, kUsage, "", 0, ended),
+      Row("path with help", kIni, kMixed, {"/path", ".", "/help"}, kUsage, "", 0, ended),
+      Row("check and servers with help", kIni, kMixed, {"/check", "/servers", "/?"}, kUsage, "", 0,
+          ended),
+      Row("path without its directory", kIni, kMixed, {"/path"}, "Path not specified.\n", "", 1,
+          ended),
+      Row("path last after help", kIni, kMixed, {"/help", "/path"}, "Path not specified.\n", "", 1,
+          ended),
+      Row("path to a missing directory", kIni, kMixed, {"/path", "missing", "/names"},
+          "Error: Unable to change directory (missing).\n", "", 1, ended),
+      Row("path takes the next word as its directory", kIni, kMixed, {"/path", "/names"},
+          "Error: Unable to change directory (/names).\n", "", 1, ended),
+      Row("path to a file", kIni, kMixed, {"/path", "names.nsf"},
+          "Error: Unable to change directory (names.nsf).\n", "", 1, ended),
+      Row("check with a missing directory", kIni, kMixed, {"/check", "/path", "missing"},
+          "Error: Unable to change directory (missing).\n", "", 1, ended),
   };
   for (std::size_t i = 0; i < cases.size(); ++i) {
     Expect(cases[i], MakeDirectory("case" + std::to_string(i), cases[i].ini, cases[i].nsf),

@@ -15,7 +15,9 @@ const std::string kUsage =
     "\t/path     Server data path (must be specified for partition servers)\n"
     "\t/names    List mailbox(es)\n"
     "\t/details  List detailed information\n"
-    "\t/help     Print this help\n";
+    "\t/help     Print this help\n"
+    "\t/servers  Count the mailboxes of every server in the directory\n"
+    "\t/check    Show what the count rests on (status 2 when in doubt)\n";
 
 const std::string kCountFailed = "Error: Unable to count mailboxes.\n";
 const std::string kLoadFailed = "Error: Unable to load dll (nnotes.dll).\n";

@@ -51,7 +51,7 @@ class CensusTest : public testing::Test {
 struct NoteCase {
   const char* name;
   FakeNote note;
-  bool mailbox;
+  NoteVerdict verdict;
 };
 
 FakeNote With(FakeNote note, const std::string& item, const std::string& value) {
@@ -62,37 +62,50 @@ FakeNote Without(FakeNote note, const std::string& item) {
   note.items.erase(item);
   return note;
 }
-FakeNote Unopenable(FakeNote note) {
+FakeNote Unopenable(FakeNote note, NotesStatus status = 0x0105) {
   note.openable = false;
+  note.openStatus = status;
   return note;
 }
 
 TEST_F(CensusTest, EachNoteIsJudgedOnServerResponseAndMailFile) {
   const FakeNote base = Mailbox(4, kServer, "mail/jdoe.nsf");
+  using V = NoteVerdict;
   const std::vector<NoteCase> cases = {
-      {"matching mailbox", base, true},
-      {"other server", With(base, "MailServer", "CN=Beta/O=Acme"), false},
-      {"server in other letter case", With(base, "MailServer", "cn=alpha/o=acme"), false},
-      {"server with a suffix", With(base, "MailServer", "CN=Alpha/O=Acme2"), false},
-      {"server as a prefix", With(base, "MailServer", "CN=Alpha"), false},
-      {"no MailServer", Without(base, "MailServer"), false},
-      {"response note", With(base, "$REF", "0x20A"), false},
-      {"response note with empty $REF", With(base, "$REF", ""), false},
-      {"empty MailFile", With(base, "MailFile", ""), false},
-      {"no MailFile", Without(base, "MailFile"), false},
-      {"cannot be opened", Unopenable(base), false},
-      {"other items do not matter", With(base, "FirstName", "%s%n"), true},
+      {"matching mailbox", base, V::Mailbox},
+      {"other server", With(base, "MailServer", "CN=Beta/O=Acme"), V::OtherServer},
+      {"server in other letter case", With(base, "MailServer", "cn=alpha/o=acme"), V::NearMiss},
+      {"server with blanks at either end", With(base, "MailServer", " \tCN=Alpha/O=Acme "),
+       V::NearMiss},
+      {"both at once", With(base, "MailServer", "  cN=aLPHA/o=aCME\t"), V::NearMiss},
+      {"blank inside the name", With(base, "MailServer", "CN=Alpha /O=Acme"), V::OtherServer},
+      {"letters beyond ASCII differ", With(base, "MailServer", "CN=Alph\xC0/O=Acme"),
+       V::OtherServer},
+      {"server with a suffix", With(base, "MailServer", "CN=Alpha/O=Acme2"), V::OtherServer},
+      {"server as a prefix", With(base, "MailServer", "CN=Alpha"), V::OtherServer},
+      {"no MailServer", Without(base, "MailServer"), V::NoMailServer},
+      {"response note", With(base, "$REF", "0x20A"), V::ResponseNote},
+      {"response note with empty $REF", With(base, "$REF", ""), V::ResponseNote},
+      {"near miss before response", With(With(base, "$REF", ""), "MailServer", "cn=alpha/o=acme"),
+       V::NearMiss},
+      {"empty MailFile", With(base, "MailFile", ""), V::NoMailFile},
+      {"no MailFile", Without(base, "MailFile"), V::NoMailFile},
+      {"response before mail file", Without(With(base, "$REF", ""), "MailFile"), V::ResponseNote},
+      {"cannot be opened", Unopenable(base), V::NotOpened},
+      {"other items do not matter", With(base, "FirstName", "%s%n"), V::Mailbox},
   };
   std::uint32_t expected = 0;
   for (const NoteCase& c : cases) {
     fake.view = {c.note};
     fake.databases.insert(1);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(QualifyMailboxNote(1, c.note.id, kServer, false, false), c.mailbox) << c.name;
+    Census census;
+    census.serverName = kServer;
+    EXPECT_EQ(QualifyMailboxNote(1, c.note.id, census), c.verdict) << c.name;
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
     fake.databases.clear();
     EXPECT_EQ(fake.Problems(), "") << c.name;
-    expected += c.mailbox;
+    expected += c.verdict == V::Mailbox;
   }
 
   // The same notes in one view: the census counts exactly the mailboxes.
@@ -164,6 +177,77 @@ TEST_F(CensusTest, ReadsGoOnExactlyWhileTheLibrarySignalsMore) {
     EXPECT_EQ(batched.calls["NIFReadEntries"], c.reads) << c.name;
     EXPECT_EQ(batched.calls["OSMemFree"], batched.calls["OSLockObject"]) << c.name;
     EXPECT_EQ(batched.Problems(), "") << c.name;
+  }
+}
+
+// A directory with a note of each kind, some twice, read in batches of three.
+std::vector<FakeNote> EveryKind() {
+  const FakeNote base = Mailbox(0, kServer, "mail/a.nsf");
+  std::vector<FakeNote> view = {
+      base,
+      Unopenable(base, 0x0105),
+      Without(base, "MailServer"),
+      With(base, "MailServer", "CN=Beta/O=Acme"),
+      With(base, "MailServer", "cn=alpha/o=acme"),
+      With(With(base, "$REF", ""), "MailFile", "mail/r.nsf"),
+      Without(base, "MailFile"),
+      Unopenable(With(base, "MailFile", "mail/u.nsf"), 0x4109),
+      With(base, "MailServer", " CN=Alpha/O=Acme"),
+      With(base, "MailServer", "cn=alpha/o=acme"),
+      With(base, "MailServer", "CN=BETA/O=Acme"),
+      With(base, "MailFile", "mail/b.nsf"),
+      Unopenable(base, 0x0105),
+  };
+  for (std::size_t i = 0; i < view.size(); ++i) view[i].id = static_cast<NoteId>(4 * (i + 1));
+  return view;
+}
+
+TEST_F(CensusTest, EveryNoteLandsInOneTallyWithItsDetails) {
+  struct Case {
+    bool allServers;
+    std::vector<std::uint32_t> tallies;  // by verdict, in the enumeration's order
+    TextTally nearMisses, servers;
+    std::string out;  // the listing
+  };
+  const std::vector<Case> cases = {
+      {false,
+       {3, 1, 2, 3, 1, 1, 2},
+       {{" CN=Alpha/O=Acme", 1}, {"cn=alpha/o=acme", 2}},
+       {},
+       "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\n"},
+      // Every server's mailboxes, case variants apart; no note is another's.
+      {true,
+       {3, 1, 0, 0, 1, 1, 7},
+       {},
+       {{" CN=Alpha/O=Acme", 1},
+        {"CN=Alpha/O=Acme", 2},
+        {"CN=BETA/O=Acme", 1},
+        {"CN=Beta/O=Acme", 1},
+        {"cn=alpha/o=acme", 2}},
+       "\nMailboxes:\n\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/"
+       "a.nsf\nmail/b.nsf\n"},
+  };
+  for (const Case& c : cases) {
+    FakeNotes walk;
+    walk.Install();
+    walk.view = EveryKind();
+    walk.batchSize = 3;
+    Census census;
+    census.serverName = kServer;
+    census.allServers = c.allServers;
+    census.listNames = true;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(TakeCensus(census)) << c.allServers;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.allServers;
+    EXPECT_EQ(std::vector<std::uint32_t>(census.verdicts, census.verdicts + kNoteVerdicts),
+              c.tallies)
+        << c.allServers;
+    // The statuses as NSFNoteOpen gave them; their texts are read later.
+    EXPECT_EQ(census.notOpened, (std::map<NotesStatus, std::uint32_t>{{0x0105, 2}, {0x4109, 1}}));
+    EXPECT_EQ(census.nearMisses, c.nearMisses) << c.allServers;
+    EXPECT_EQ(census.servers, c.servers) << c.allServers;
+    EXPECT_EQ(walk.calls["OSLoadString"], 0) << c.allServers;
+    EXPECT_EQ(walk.Problems(), "") << c.allServers;
   }
 }
 

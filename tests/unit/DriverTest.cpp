@@ -52,7 +52,7 @@ class DriverTest : public testing::Test {
 struct ScanCase {
   std::vector<std::string> arguments;
   bool proceeds;
-  Options options;  // listNames, listDetails, helpRequested, run
+  Options options;  // listNames, listDetails, helpRequested, run, check, allServers
   std::string out;
   const char* directory;  // working directory afterwards, relative to the test's root
 };
@@ -69,6 +69,10 @@ TEST_F(DriverTest, ScanTurnsArgumentsIntoOptions) {
       {{"/help", "/names"}, true, {true, false, true, true}, "", "."},
       {{"extra"}, true, {false, false, false, false}, "", "."},
       {{"/names", "extra"}, true, {true, false, false, true}, "", "."},
+      {{"/check"}, true, {false, false, false, true, true}, "", "."},
+      {{"/servers"}, true, {false, false, false, true, false, true}, "", "."},
+      {{"/servers", "/check", "/help"}, true, {false, false, true, true, true, true}, "", "."},
+      {{"/CHECK", "/server", "check"}, true, {}, "", "."},
       {{""}, true, {false, false, false, false}, "", "."},
       // Whole words, byte for byte, in this letter case only.
       {{"/NAMES"}, true, {false, false, false, false}, "", "."},
@@ -109,6 +113,8 @@ TEST_F(DriverTest, ScanTurnsArgumentsIntoOptions) {
       EXPECT_EQ(options.listDetails, c.options.listDetails) << label;
       EXPECT_EQ(options.helpRequested, c.options.helpRequested) << label;
       EXPECT_EQ(options.run, c.options.run) << label;
+      EXPECT_EQ(options.check, c.options.check) << label;
+      EXPECT_EQ(options.allServers, c.options.allServers) << label;
     }
     EXPECT_TRUE(fs::equivalent(fs::current_path(), root_ / c.directory)) << label;
   }
@@ -205,6 +211,112 @@ TEST_F(DriverTest, SessionReportsTheCountOrTheFailure) {
     EXPECT_EQ(run.out, c.out) << c.name;
     EXPECT_EQ(run.err, c.err) << c.name;
     EXPECT_EQ(fake.calls["NotesTerm"], c.terminated ? 1 : 0) << c.name;
+    EXPECT_EQ(fake.Problems(), "") << c.name;
+  }
+}
+
+TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
+  // No library is bound here, so the block names none.
+  const std::string data = "  Library: \n  Found through: the default search\n  Data directory: " +
+                           fs::current_path().string() + "\n";
+  const std::string failed = "Error: Unable to count mailboxes.\n";
+  const std::string table =
+      "\nMailboxes per server:\n\n      2  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
+      "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 4\n\n";
+  struct Case {
+    const char* name;
+    Options options;         // listNames, listDetails, helpRequested, run, check, allServers
+    std::string mailServer;  // "-": the variable is unset
+    bool unopenable;         // the second note does not open
+    NotesStatus dbOpenStatus;
+    int status;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"complete",
+       {false, false, false, true, true},
+       "CN=Beta/O=Acme",
+       false,
+       0,
+       0,
+       "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Beta/O=Acme\"\n" + data +
+           "  View entries read: 5\n  Mailboxes counted: 1\n  Not opened: 0\n"
+           "  Without a mail server: 1\n  Other servers: 3\n  Near misses: 0\n"
+           "  Response notes: 0\n  Without a mail file: 0\n  Result: complete\n"},
+      {"a near miss and a note not opened",
+       {false, false, false, true, true},
+       "CN=Alpha/O=Acme",
+       true,
+       0,
+       2,
+       "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
+           "  View entries read: 5\n  Mailboxes counted: 1\n  Not opened: 1\n"
+           "    1  text of 0x0109\n  Without a mail server: 1\n  Other servers: 1\n"
+           "  Near misses: 1\n    1  \"cn=alpha/o=acme\"\n"
+           "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
+      {"server name not set",
+       {false, false, false, true, true},
+       "-",
+       false,
+       0,
+       2,
+       "\nMailbox count: 0\n\nCheck:\n  Server name: not set\n" + data +
+           "  View entries read: 5\n  Mailboxes counted: 0\n  Not opened: 0\n"
+           "  Without a mail server: 1\n  Other servers: 4\n  Near misses: 0\n"
+           "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
+      {"census fails",
+       {false, false, false, true, true},
+       "CN=Alpha/O=Acme",
+       false,
+       0x0102,
+       1,
+       failed + "Check:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
+           "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
+           "  Without a mail server: 0\n  Other servers: 0\n  Near misses: 0\n"
+           "  Response notes: 0\n  Without a mail file: 0\n  Result: failed\n"},
+      {"every server", {false, false, false, true, false, true}, "-", false, 0, 0, table},
+      {"every server, one note not opened",
+       {false, false, false, true, true, true},
+       "-",
+       true,
+       0,
+       2,
+       "\nMailboxes per server:\n\n      1  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
+       "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 3\n\nCheck:\n" +
+           data +
+           "  View entries read: 5\n  Mailboxes counted: 3\n  Not opened: 1\n"
+           "    1  text of 0x0109\n  Without a mail server: 1\n"
+           "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
+      {"every server, census fails",
+       {false, false, false, true, true, true},
+       "-",
+       false,
+       0x0102,
+       1,
+       failed + "Check:\n" + data +
+           "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
+           "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
+           "  Result: failed\n"},
+  };
+  for (const Case& c : cases) {
+    FakeNotes fake;
+    fake.Install();
+    fake.view = {Mailbox(4, "CN=Alpha/O=Acme", "mail/a.nsf"),
+                 Mailbox(8, "cn=alpha/o=acme", "mail/b.nsf"),
+                 Mailbox(12, "CN=Beta/O=Acme", "mail/c.nsf"), Mailbox(16, "", "mail/d.nsf"),
+                 Mailbox(20, "CN=Alpha/O=Acme", "mail/e.nsf")};
+    if (c.unopenable) {
+      fake.view[4].openable = false;
+      fake.view[4].openStatus = 0xC109;
+    }
+    fake.dbOpenStatus = c.dbOpenStatus;
+    if (c.mailServer != "-") fake.environment["MailServer"] = c.mailServer;
+    Arguments arguments({});
+    SessionRun run = RunSession(arguments, c.options);
+    EXPECT_EQ(run.status, c.status) << c.name;
+    EXPECT_EQ(run.out, c.out) << c.name;
+    EXPECT_EQ(run.err, c.dbOpenStatus != 0 ? "text of 0x0102\n" : "") << c.name;
+    EXPECT_EQ(fake.calls["NotesTerm"], 1) << c.name;
     EXPECT_EQ(fake.Problems(), "") << c.name;
   }
 }

@@ -191,7 +191,8 @@ NotesStatus FakeNSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t flag
   if (active->beforeNoteOpen) active->beforeNoteOpen(noteId);
   active->opened.push_back(noteId);
   const FakeNote* candidate = active->Find(noteId);
-  if (candidate == nullptr || !candidate->openable || note == nullptr) return 0x0105;
+  if (candidate != nullptr && !candidate->openable) return candidate->openStatus;
+  if (candidate == nullptr || note == nullptr) return 0x0105;
   const std::uint64_t handle = active->nextHandle++;
   *note = handle;
   active->notes[handle] = candidate;

@@ -20,6 +20,7 @@ struct FakeNote {
   NoteId id = 0;
   std::map<std::string, std::string> items;
   bool openable = true;
+  NotesStatus openStatus = 0x0105;  // NSFNoteOpen's status when not openable
 };
 
 // What the k-th NIFReadEntries call (1-based) does instead of succeeding.

@@ -7,7 +7,6 @@
 namespace {
 
 constexpr std::uint16_t kItemTextSize = 260;
-constexpr std::uint16_t kStatusTextSize = 512;
 
 // Owns one library handle. Where the census can still succeed, the handle is
 // given back with Release(), so that a release call that throws reaches the
@@ -94,28 +93,25 @@ bool ReadItemText(NoteHandle note, const char* item, char (&text)[kItemTextSize]
   return length != 0;
 }
 
-// Counts the mailboxes among one batch of NoteIds into total and releases the
-// batch. False when the batch could not be read whole. An exception of the
-// per-note work abandons the rest of the batch; one from locking or
-// releasing the batch leaves here.
-bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, const char* serverName,
-                std::uint32_t& total, bool listNames, bool listDetails) {
+// Judges one batch of NoteIds into census and releases the batch. False when
+// the batch could not be read whole. An exception of the per-note work
+// abandons the rest of the batch; one from locking or releasing the batch
+// leaves here.
+bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, Census& census) {
   BatchMemory memory(buffer);
   const NoteId* noteIds = memory.Lock();
   // Memory that gives no address holds nothing the census can read.
   bool whole = noteIds != nullptr;
-  std::uint32_t tally = 0;
   if (whole) {
     try {
       for (std::uint32_t i = 0; i < entries; ++i) {
-        if (QualifyMailboxNote(database, noteIds[i], serverName, listNames, listDetails)) ++tally;
+        ++census.verdicts[static_cast<int>(QualifyMailboxNote(database, noteIds[i], census))];
       }
     } catch (...) {
-      // The rest of the batch is abandoned; what it counted so far stands.
+      // The rest of the batch is abandoned; what it judged so far stands.
       whole = false;
     }
   }
-  total += tally;
   memory.Release();
   return whole;
 }
@@ -123,8 +119,7 @@ bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, cons
 // The census proper, once serverName is known to be there. Exceptions leave
 // it through the guards, which release whatever is open; a release that
 // throws leaves it the same way.
-bool CountInDirectory(const char* serverName, std::uint32_t& total, bool listNames,
-                      bool listDetails) {
+bool CountInDirectory(Census& census) {
   bool ok = true;
 
   DatabaseGuard database;
@@ -167,8 +162,7 @@ bool CountInDirectory(const char* serverName, std::uint32_t& total, bool listNam
       PrintNotesStatus(status);
       ok = false;
     }
-    if (buffer != 0 &&
-        !CountBatch(database.get(), buffer, returned, serverName, total, listNames, listDetails)) {
+    if (buffer != 0 && !CountBatch(database.get(), buffer, returned, census)) {
       ok = false;
     }
     // After a failed read the flags are whatever the library left there; a
@@ -241,57 +235,110 @@ void PrintMailboxLine(NoteHandle note, const char* mailFile, bool listDetails) {
   line.Write();
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether two server values are equal once ASCII letter case is ignored and
+// blanks at either end are dropped.
+bool LooselyEqual(const char* a, const char* b) {
+  auto trim = [](const char*& begin, const char*& end) {
+    end = begin + std::strlen(begin);
+    while (begin != end && IsBlank(*begin)) ++begin;
+    while (end != begin && IsBlank(end[-1])) --end;
+  };
+  const char* aEnd = nullptr;
+  const char* bEnd = nullptr;
+  trim(a, aEnd);
+  trim(b, bEnd);
+  if (aEnd - a != bEnd - b) return false;
+  for (; a != aEnd; ++a, ++b) {
+    if (AsciiLower(*a) != AsciiLower(*b)) return false;
+  }
+  return true;
+}
+
+// Adds one note to a text's tally.
+void Add(TextTally& tally, const char* text) {
+  auto found = tally.find(text);
+  if (found == tally.end()) found = tally.emplace(text, 0).first;
+  ++found->second;
+}
+
 // The tests of QualifyMailboxNote on a note it has opened, and the listing
 // line of a mailbox.
-bool JudgeOpenNote(NoteHandle note, const char* serverName, bool listNames, bool listDetails) {
+NoteVerdict JudgeOpenNote(NoteHandle note, Census& census) {
   char mailServer[kItemTextSize] = {};
-  if (!ReadItemText(note, "MailServer", mailServer)) return false;
-  if (std::strcmp(mailServer, serverName) != 0) return false;
+  if (!ReadItemText(note, "MailServer", mailServer)) return NoteVerdict::NoMailServer;
+  if (!census.allServers && std::strcmp(mailServer, census.serverName) != 0) {
+    if (!LooselyEqual(mailServer, census.serverName)) return NoteVerdict::OtherServer;
+    Add(census.nearMisses, mailServer);
+    return NoteVerdict::NearMiss;
+  }
   // A response note carries "$REF"; any failure means it has none.
   constexpr char kResponseItem[] = "$REF";
   if (NotesApi.NSFItemInfo(note, kResponseItem, sizeof kResponseItem - 1, nullptr, nullptr, nullptr,
                            nullptr) == 0) {
-    return false;
+    return NoteVerdict::ResponseNote;
   }
   char mailFile[kItemTextSize] = {};
-  if (!ReadItemText(note, "MailFile", mailFile)) return false;
-  if (listNames || listDetails) PrintMailboxLine(note, mailFile, listDetails);
-  return true;
+  if (!ReadItemText(note, "MailFile", mailFile)) return NoteVerdict::NoMailFile;
+  if (census.allServers) Add(census.servers, mailServer);
+  if (census.listNames || census.listDetails) {
+    PrintMailboxLine(note, mailFile, census.listDetails);
+  }
+  return NoteVerdict::Mailbox;
 }
 
 }  // namespace
 
+void LoadNotesStatusText(NotesStatus status, char* text, std::uint16_t size) {
+  NotesApi.OSLoadString(nullptr, static_cast<NotesStatus>(status & kNotesStatusTextMask), text,
+                        size);
+  text[size - 1] = '\0';
+}
+
 void PrintNotesStatus(NotesStatus status) {
   char text[kStatusTextSize] = {};
-  NotesApi.OSLoadString(nullptr, static_cast<NotesStatus>(status & kNotesStatusTextMask), text,
-                        kStatusTextSize);
-  text[kStatusTextSize - 1] = '\0';
+  LoadNotesStatusText(status, text, kStatusTextSize);
   // Whatever the tool printed before stays ahead of this text when both
   // streams go to the same file.
   std::fflush(stdout);
   std::fprintf(stderr, "%s\n", text);
 }
 
-bool QualifyMailboxNote(DbHandle database, NoteId noteId, const char* serverName, bool listNames,
-                        bool listDetails) {
+NoteVerdict QualifyMailboxNote(DbHandle database, NoteId noteId, Census& census) {
   NoteHandle opened = 0;
-  if (NotesApi.NSFNoteOpen(database, noteId, kNoteOpenSummary, &opened) != 0) return false;
+  const NotesStatus status = NotesApi.NSFNoteOpen(database, noteId, kNoteOpenSummary, &opened);
+  if (status != 0) {
+    ++census.notOpened[status];
+    return NoteVerdict::NotOpened;
+  }
   NoteGuard note(opened);
-  const bool mailbox = JudgeOpenNote(note.get(), serverName, listNames, listDetails);
+  const NoteVerdict verdict = JudgeOpenNote(note.get(), census);
   // The close is part of the note's work: one that throws leaves as the
   // judging's own exceptions do.
   note.Release();
-  return mailbox;
+  return verdict;
+}
+
+bool TakeCensus(Census& census) {
+  if (census.serverName == nullptr) return false;
+  // The header stands even when the directory cannot be opened after it.
+  if (census.listNames || census.listDetails) std::fputs("\nMailboxes:\n\n", stdout);
+  try {
+    return CountInDirectory(census);
+  } catch (...) {
+    return false;
+  }
 }
 
 bool CountMailboxes(const char* serverName, std::uint32_t& total, bool listNames,
                     bool listDetails) {
-  if (serverName == nullptr) return false;
-  // The header stands even when the directory cannot be opened after it.
-  if (listNames || listDetails) std::fputs("\nMailboxes:\n\n", stdout);
-  try {
-    return CountInDirectory(serverName, total, listNames, listDetails);
-  } catch (...) {
-    return false;
-  }
+  Census census;
+  census.serverName = serverName;
+  census.listNames = listNames;
+  census.listDetails = listDetails;
+  const bool ok = TakeCensus(census);
+  total += census.Tally(NoteVerdict::Mailbox);
+  return ok;
 }

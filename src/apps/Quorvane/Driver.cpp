@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #if defined(_WIN32)
 #include <direct.h>
@@ -11,19 +12,30 @@
 #endif
 
 #include "Census.h"
+#include "Evidence.h"
 #include "NotesApi.h"
 #include "NotesBinding.h"
 
 namespace {
 
 // The narrow directory change of the C runtime (SetCurrentDirectoryA on
-// Windows).
+// Windows), and the current directory.
 bool ChangeDirectory(const char* path) {
 #if defined(_WIN32)
   return _chdir(path) == 0;
 #else
   return chdir(path) == 0;
 #endif
+}
+std::string CurrentDirectory() {
+  std::string directory(32768, '\0');
+#if defined(_WIN32)
+  const bool known = _getcwd(directory.data(), static_cast<int>(directory.size())) != nullptr;
+#else
+  const bool known = getcwd(directory.data(), directory.size()) != nullptr;
+#endif
+  directory.resize(known ? std::strlen(directory.c_str()) : 0);
+  return directory;
 }
 
 bool IsOption(const char* argument, const char* word) { return std::strcmp(argument, word) == 0; }
@@ -43,6 +55,10 @@ bool RunOptions(int argc, char** argv, Options& options) {
       options.listDetails = true;
     } else if (IsOption(argument, "/help") || IsOption(argument, "/?")) {
       options.helpRequested = true;
+    } else if (IsOption(argument, "/check")) {
+      options.check = true;
+    } else if (IsOption(argument, "/servers")) {
+      options.allServers = true;
     } else if (IsOption(argument, "/path")) {
       if (i + 1 >= argc) {
         std::fputs("Path not specified.\n", stdout);
@@ -55,7 +71,9 @@ bool RunOptions(int argc, char** argv, Options& options) {
       }
       options.run = true;
     }
-    if (options.listNames || options.listDetails) options.run = true;
+    if (options.listNames || options.listDetails || options.check || options.allServers) {
+      options.run = true;
+    }
   }
   return true;
 }
@@ -70,7 +88,9 @@ void PrintUsage() {
       "\t/path     Server data path (must be specified for partition servers)\n"
       "\t/names    List mailbox(es)\n"
       "\t/details  List detailed information\n"
-      "\t/help     Print this help\n",
+      "\t/help     Print this help\n"
+      "\t/servers  Count the mailboxes of every server in the directory\n"
+      "\t/check    Show what the count rests on (status 2 when in doubt)\n",
       stdout);
 }
 
@@ -86,15 +106,25 @@ int RunNotesSession(int argc, char** argv, const Options& options) {
   NotesApi.OSGetEnvironmentString("MailServer", serverName, sizeof serverName);
   serverName[sizeof serverName - 1] = '\0';
 
-  std::uint32_t total = 0;
-  bool counted = CountMailboxes(serverName, total, options.listNames, options.listDetails);
-  if (counted) {
-    std::printf("\nMailbox count: %u\n\n", static_cast<unsigned>(total));
-  } else {
+  Census census;
+  census.serverName = serverName;
+  census.allServers = options.allServers;
+  census.listNames = options.listNames;
+  census.listDetails = options.listDetails;
+  bool counted = TakeCensus(census);
+  if (!counted) {
     std::fputs("Error: Unable to count mailboxes.\n", stdout);
+  } else if (options.allServers) {
+    PrintServerTable(census);
+  } else {
+    std::printf("\nMailbox count: %u\n\n",
+                static_cast<unsigned>(census.Tally(NoteVerdict::Mailbox)));
   }
+  int result = counted ? 0 : 1;
+  if (options.check)
+    result = PrintCheck(census, counted, FindNotesLibraryOrigin(), CurrentDirectory());
   NotesApi.NotesTerm();
-  return counted ? 0 : 1;
+  return result;
 }
 
 namespace {

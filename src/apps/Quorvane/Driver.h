@@ -8,6 +8,8 @@ struct Options {
   bool listDetails = false;    // "/details"
   bool helpRequested = false;  // "/help" or "/?"
   bool run = false;            // there is something to do
+  bool check = false;          // "/check": show what the count rests on
+  bool allServers = false;     // "/servers": every server's mailboxes
 };
 
 // Scans the arguments from index 1 on into options. Option words match whole,
@@ -21,8 +23,9 @@ bool RunOptions(int argc, char** argv, Options& options);
 void PrintUsage();
 
 // With NotesApi bound: initializes the Notes runtime with the process's own
-// arguments, counts the server's mailboxes, prints the result, terminates the
-// runtime. Returns the exit status.
+// arguments, counts the server's mailboxes (or every server's), prints the
+// result and with check its evidence, terminates the runtime. Returns the
+// exit status.
 int RunNotesSession(int argc, char** argv, const Options& options);
 
 // The whole tool: scan, usage or load and run. Returns the exit status; 1

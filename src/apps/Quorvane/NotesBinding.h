@@ -1,6 +1,8 @@
 // Loading the Notes C library and binding its entry points into NotesApi.
 #pragma once
 
+#include <string>
+
 #include "NotesApi.h"
 
 enum class NotesLibraryLoad {
@@ -23,3 +25,13 @@ void LocateNotesDirectory();
 // looked up before any is tested. On success the library stays loaded for the
 // life of the process.
 NotesLibraryLoad LoadNotesLibrary();
+
+// Where the bound library came from, for a run's evidence.
+struct NotesLibraryOrigin {
+  // Its full file name as the platform reports it; empty when none is bound.
+  std::string file;
+  // "HKLM\SOFTWARE\..." when the library lies in the directory that key's
+  // "Path" names; empty when the default search found it.
+  std::string key;
+};
+NotesLibraryOrigin FindNotesLibraryOrigin();
