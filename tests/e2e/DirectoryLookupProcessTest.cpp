@@ -111,4 +111,37 @@ TEST_F(DirectoryLookupProcessTest, InstallationKeyDecidesWhereTheLibraryIsLoaded
   for (const ProcessCase& c : cases) Expect(c);
 }
 
+TEST_F(DirectoryLookupProcessTest, CheckNamesTheKeyOnlyWhenItsPathHeldTheLibrary) {
+  using K = InstallationKey;
+  auto checked = [&](const std::string& key) {
+    return Count(2) + "Check:\n  Server name: \"CN=Alpha/O=Acme\"\n  Library: " +
+           (library_ / "nnotes.dll").string() + "\n  Found through: " + key +
+           "\n  Data directory: " + data_.string() +
+           "\n  View entries read: 3\n  Mailboxes counted: 2\n  Not opened: 0\n"
+           "  Without a mail server: 0\n  Other servers: 1\n  Near misses: 0\n"
+           "  Response notes: 0\n  Without a mail file: 0\n  Result: complete\n";
+  };
+  const std::vector<ProcessCase> cases = {
+      {"the Domino key",
+       {{K::Domino, Target::Library}},
+       Beside::Nothing,
+       {"/check"},
+       checked("HKLM\\SOFTWARE\\Lotus\\Domino"),
+       0},
+      {"the 32-bit Notes key",
+       {{K::NotesWow6432, Target::Library}},
+       Beside::Nothing,
+       {"/check"},
+       checked("HKLM\\SOFTWARE\\Wow6432Node\\Lotus\\Notes"),
+       0},
+      {"a key elsewhere, the library beside the program",
+       {{K::Domino, Target::Empty}},
+       Beside::Library,
+       {"/check"},
+       checked("the default search"),
+       0},
+  };
+  for (const ProcessCase& c : cases) Expect(c);
+}
+
 }  // namespace

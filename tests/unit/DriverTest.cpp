@@ -227,7 +227,7 @@ TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
     const char* name;
     Options options;         // listNames, listDetails, helpRequested, run, check, allServers
     std::string mailServer;  // "-": the variable is unset
-    bool unopenable;         // the second note does not open
+    bool unopenable;         // the last note does not open, nor one more
     NotesStatus dbOpenStatus;
     int status;
     std::string out;
@@ -250,8 +250,8 @@ TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
        0,
        2,
        "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
-           "  View entries read: 5\n  Mailboxes counted: 1\n  Not opened: 1\n"
-           "    1  text of 0x0109\n  Without a mail server: 1\n  Other servers: 1\n"
+           "  View entries read: 6\n  Mailboxes counted: 1\n  Not opened: 2\n"
+           "    2  text of 0x0109\n  Without a mail server: 1\n  Other servers: 1\n"
            "  Near misses: 1\n    1  \"cn=alpha/o=acme\"\n"
            "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
       {"server name not set",
@@ -284,8 +284,8 @@ TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
        "\nMailboxes per server:\n\n      1  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
        "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 3\n\nCheck:\n" +
            data +
-           "  View entries read: 5\n  Mailboxes counted: 3\n  Not opened: 1\n"
-           "    1  text of 0x0109\n  Without a mail server: 1\n"
+           "  View entries read: 6\n  Mailboxes counted: 3\n  Not opened: 2\n"
+           "    2  text of 0x0109\n  Without a mail server: 1\n"
            "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
       {"every server, census fails",
        {false, false, false, true, true, true},
@@ -305,9 +305,12 @@ TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
                  Mailbox(8, "cn=alpha/o=acme", "mail/b.nsf"),
                  Mailbox(12, "CN=Beta/O=Acme", "mail/c.nsf"), Mailbox(16, "", "mail/d.nsf"),
                  Mailbox(20, "CN=Alpha/O=Acme", "mail/e.nsf")};
-    if (c.unopenable) {
+    if (c.unopenable) {  // two statuses of one text
       fake.view[4].openable = false;
       fake.view[4].openStatus = 0xC109;
+      fake.view.push_back(fake.view[4]);
+      fake.view.back().id = 24;
+      fake.view.back().openStatus = 0x0109;
     }
     fake.dbOpenStatus = c.dbOpenStatus;
     if (c.mailServer != "-") fake.environment["MailServer"] = c.mailServer;
