@@ -42,6 +42,11 @@ struct ProcessCase {
   int status;
 };
 
+ProcessCase Row(const char* name, std::vector<std::pair<InstallationKey, Target>> keys,
+                Beside beside, std::vector<std::string> arguments, std::string out, int status) {
+  return {name, std::move(keys), beside, std::move(arguments), std::move(out), status};
+}
+
 class DirectoryLookupProcessTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -81,32 +86,16 @@ class DirectoryLookupProcessTest : public testing::Test {
 TEST_F(DirectoryLookupProcessTest, InstallationKeyDecidesWhereTheLibraryIsLoadedFrom) {
   using K = InstallationKey;
   const std::vector<ProcessCase> cases = {
-      {"the Domino key's directory",
-       {{K::Domino, Target::Library}},
-       Beside::Nothing,
-       {},
-       Count(2),
-       0},
-      {"the Domino key's directory without the library",
-       {{K::Domino, Target::Empty}},
-       Beside::Nothing,
-       {},
-       kLoadFailed,
-       1},
-      {"no key: the message, then the default search",
-       {},
-       Beside::Library,
-       {},
-       kNoInstallation + Count(2),
-       0},
-      {"usage does not look", {}, Beside::Nothing, {"/help"}, kUsage, 0},
-      {"path error does not look", {}, Beside::Nothing, {"/path"}, "Path not specified.\n", 1},
-      {"failed directory change does not look",
-       {},
-       Beside::Nothing,
-       {"/path", "missing"},
-       "Error: Unable to change directory (missing).\n",
-       1},
+      Row("the Domino key's directory", {{K::Domino, Target::Library}}, Beside::Nothing, {},
+          Count(2), 0),
+      Row("the Domino key's directory without the library", {{K::Domino, Target::Empty}},
+          Beside::Nothing, {}, kLoadFailed, 1),
+      Row("no key: the message, then the default search", {}, Beside::Library, {},
+          kNoInstallation + Count(2), 0),
+      Row("usage does not look", {}, Beside::Nothing, {"/help"}, kUsage, 0),
+      Row("path error does not look", {}, Beside::Nothing, {"/path"}, "Path not specified.\n", 1),
+      Row("failed directory change does not look", {}, Beside::Nothing, {"/path", "missing"},
+          "Error: Unable to change directory (missing).\n", 1),
   };
   for (const ProcessCase& c : cases) Expect(c);
 }
@@ -122,24 +111,12 @@ TEST_F(DirectoryLookupProcessTest, CheckNamesTheKeyOnlyWhenItsPathHeldTheLibrary
            "  Response notes: 0\n  Without a mail file: 0\n  Result: complete\n";
   };
   const std::vector<ProcessCase> cases = {
-      {"the Domino key",
-       {{K::Domino, Target::Library}},
-       Beside::Nothing,
-       {"/check"},
-       checked("HKLM\\SOFTWARE\\Lotus\\Domino"),
-       0},
-      {"the 32-bit Notes key",
-       {{K::NotesWow6432, Target::Library}},
-       Beside::Nothing,
-       {"/check"},
-       checked("HKLM\\SOFTWARE\\Wow6432Node\\Lotus\\Notes"),
-       0},
-      {"a key elsewhere, the library beside the program",
-       {{K::Domino, Target::Empty}},
-       Beside::Library,
-       {"/check"},
-       checked("the default search"),
-       0},
+      Row("the Domino key", {{K::Domino, Target::Library}}, Beside::Nothing, {"/check"},
+          checked("HKLM\\SOFTWARE\\Lotus\\Domino"), 0),
+      Row("the 32-bit Notes key", {{K::NotesWow6432, Target::Library}}, Beside::Nothing, {"/check"},
+          checked("HKLM\\SOFTWARE\\Wow6432Node\\Lotus\\Notes"), 0),
+      Row("a key elsewhere, the library beside the program", {{K::Domino, Target::Empty}},
+          Beside::Library, {"/check"}, checked("the default search"), 0),
   };
   for (const ProcessCase& c : cases) Expect(c);
 }
