@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows release into build/win/package (or $QUORVANE_PACKAGE_DIR):
 #   Quorvane-<version>-win64.zip   Quorvane.exe, README.txt and LICENSE.txt
-#   SHA256SUMS                     the zip's and the exe's
+#   SHA256SUMS                     the zip's and the exe's, and the test
+#                                  bundle's when it is built
 #   BUILDINFO                      the commit, SOURCE_DATE_EPOCH, the commands
 #                                  that built the exe, the toolchain's packages
 #   Quorvane-<version>.cdx.json    the CycloneDX SBOM of what the exe links in
@@ -133,5 +134,6 @@ if [ "$tests" = yes ]; then
     sed "s/@VERSION@/$version/g; s/\r*\$/\r/" "$root/$text" >"$bundle/${text##*/}"
   done
   zip_up "${bundle##*/}"
+  (cd "$out" && sha256sum "${bundle##*/}.zip") >>"$out/SHA256SUMS"
   echo "test bundle: $out/${bundle##*/}.zip"
 fi

@@ -5,7 +5,7 @@
 #   scripts/verify-release.sh ZIP [REPOSITORY]
 #
 # BUILDINFO must lie beside ZIP; SHA256SUMS and the SBOM are compared too
-# when they lie there. The commit is taken from REPOSITORY (a path or URL),
+# when they lie there, and so is the test bundle when SHA256SUMS lists it. The commit is taken from REPOSITORY (a path or URL),
 # by default the repository this script belongs to. A signed exe is compared
 # with its signature removed, and the zip is compared once the rebuilt exe
 # carries that same signature; `osslsigncode verify` checks the signature
@@ -51,8 +51,11 @@ package() {
     differs "the rebuild of $commit failed"
   }
 }
-package
-unzip -q "$scratch"/rebuilt/*.zip -d "$scratch/rebuilt-files"
+with=()
+grep -q -- '-tests-win64\.zip$' "$given/SHA256SUMS" 2>/dev/null && with=(--tests)
+package "${with[@]}"
+unzip -q "$scratch/rebuilt/$(basename "$zip")" -d "$scratch/rebuilt-files" ||
+  differs "the rebuild has no $(basename "$zip")"
 rebuilt_exe=$(find "$scratch/rebuilt-files" -name Quorvane.exe)
 
 unsigned=$exe what=Quorvane.exe
@@ -68,13 +71,18 @@ fi
 echo "same: $what"
 if [ "$unsigned" != "$exe" ]; then
   # The rebuilt exe with the release's signature: the same bytes as its exe.
-  package --signed-exe "$exe"
+  package "${with[@]}" --signed-exe "$exe"
 fi
 
 different=()
 for file in "$scratch"/rebuilt/*; do
   here=$given/$(basename "$file")
-  case $file in *.zip) here=$zip ;; */BUILDINFO) ;; *) [ -f "$here" ] || continue ;; esac
+  case $file in
+    *-tests-win64.zip) [ -f "$here" ] || differs "$(basename "$here"), which SHA256SUMS lists, is not beside the zip" ;;
+    *.zip) here=$zip ;;
+    */BUILDINFO) ;;
+    *) [ -f "$here" ] || continue ;;
+  esac
   if cmp -s "$here" "$file"; then
     echo "same: $(basename "$here")"
   else

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "CallLog.h"
 #include "Exports.h"
@@ -21,6 +22,7 @@ extern "C" Status NSFNoteOpen(DbHandle database, NoteId noteId, std::uint16_t fl
   LogCall("NSFNoteOpen");
   return Guarded<Status>(kStatusNoMemory, [&]() -> Status {
     Session& session = TheSession();
+    std::this_thread::sleep_for(session.noteDelay);
     const Fault* fault = session.faults.Call(FaultPoint::kNSFNoteOpen, noteId);
     session.ExpectNumber(flags == kSummaryOnly, "NSFNoteOpen", "flags", flags, 4, "0x0001");
     session.ExpectNull(false, note, "NSFNoteOpen", "note output");

@@ -1,8 +1,10 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "Ini.h"
 #include "Status.h"
@@ -53,6 +55,7 @@ Status Session::Init() {
     return status;
   }
   initialized_ = true;
+  std::this_thread::sleep_for(startDelay);
   return 0;
 }
 
@@ -73,6 +76,11 @@ Status Session::Configure(const fs::path& workingDirectory) {
         return kStatusInvalidArgument;
       }
       batchSize = static_cast<std::uint32_t>(size);
+    } else if (key == "standinslowstart" || key == "standinslownotes") {
+      std::uint64_t milliseconds = 0;
+      if (!ParseNumber(TrimBlanks(entry.value), 60000, milliseconds)) return kStatusInvalidArgument;
+      (key == "standinslowstart" ? startDelay : noteDelay) =
+          std::chrono::milliseconds(milliseconds);
     } else if (key == "standinunterminatedtexts") {
       const std::string_view value = TrimBlanks(entry.value);
       if (value != "0" && value != "1") return kStatusInvalidArgument;
@@ -110,6 +118,7 @@ void Session::Reset() {
   unlistedMisuses_ = 0;
   dataDirectory.clear();
   batchSize = kMaxBatch;
+  startDelay = noteDelay = {};
   unterminatedTexts = false;
   statusTexts_.clear();
   faults = Faults();

@@ -3,6 +3,7 @@
 // and the misuses seen, from which NotesTerm writes the leak report.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -90,6 +91,9 @@ class Session {
 
   std::filesystem::path dataDirectory;
   std::uint32_t batchSize = kMaxBatch;
+  // How long NotesInitExtended and each NSFNoteOpen take, for a run to be
+  // stopped in the middle.
+  std::chrono::milliseconds startDelay{}, noteDelay{};
   bool unterminatedTexts = false;
   Faults faults;
   std::unordered_map<DbHandle, OpenDatabase> databases;

@@ -1,6 +1,10 @@
 #include "EndToEnd.h"
 
+#include <cstdlib>
 #include <cstring>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 #include <sstream>
 #include <utility>
 
@@ -36,6 +40,23 @@ std::string LookupMessage() {
   return "";
 }
 
+namespace {
+
+// The stand-in creates the file this variable names when it is loaded.
+void SetCallLog(const fs::path& file) {
+#if defined(_WIN32)
+  SetEnvironmentVariableW(L"STANDIN_CALL_LOG", file.empty() ? nullptr : file.wstring().c_str());
+#else
+  if (file.empty()) {
+    unsetenv("STANDIN_CALL_LOG");
+  } else {
+    setenv("STANDIN_CALL_LOG", file.c_str(), 1);
+  }
+#endif
+}
+
+}  // namespace
+
 void EndToEndTest::SetUp() {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   root_ =
@@ -46,9 +67,11 @@ void EndToEndTest::SetUp() {
   fs::create_directories(standIn_);
   fs::copy_file(kStandIn / "nnotes.dll", standIn_ / "nnotes.dll");
 #endif
+  SetCallLog(root_ / "calls.txt");
 }
 
 void EndToEndTest::TearDown() {
+  SetCallLog({});
   if (!HasFailure()) fs::remove_all(root_);
 }
 
@@ -74,7 +97,16 @@ void EndToEndTest::Expect(const Case& c, const fs::path& directory, fs::path lib
       out.replace(at, std::strlen(mark), text);
     }
   }
+  // A library of ours is found first, even where an installation key names
+  // the real one: a run the command line ended must not load it.
+  const fs::path calls = root_ / "calls.txt";
+  fs::remove(calls);
   ToolRun run = RunProgram(kTool, c.arguments, directory, library);
+  if (c.runtime == Runtime::EndedByCommandLine) {
+    EXPECT_FALSE(fs::exists(calls)) << c.name << ": the library was loaded";
+  } else if (c.runtime == Runtime::Started) {
+    EXPECT_TRUE(fs::exists(calls)) << c.name << ": the stand-in does not record its loading";
+  }
   EXPECT_EQ(run.out, AsWritten(out)) << c.name;
   EXPECT_EQ(run.err, AsWritten(c.err)) << c.name;
   EXPECT_EQ(run.status, c.status) << c.name;

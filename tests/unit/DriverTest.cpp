@@ -7,6 +7,7 @@
 #include "Driver.h"
 #include "FakeNotes.h"
 #include "FreshDirectory.h"
+#include "Stop.h"
 
 namespace {
 
@@ -319,6 +320,64 @@ TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
     EXPECT_EQ(run.status, c.status) << c.name;
     EXPECT_EQ(run.out, c.out) << c.name;
     EXPECT_EQ(run.err, c.dbOpenStatus != 0 ? "text of 0x0102\n" : "") << c.name;
+    EXPECT_EQ(fake.calls["NotesTerm"], 1) << c.name;
+    EXPECT_EQ(fake.Problems(), "") << c.name;
+  }
+}
+
+TEST_F(DriverTest, StopEndsTheRunCleanlyWhereverItComes) {
+  const std::string stopped = "The run was stopped before the count was complete.\n";
+  const std::string failed = "Error: Unable to count mailboxes.\n";
+  struct Case {
+    const char* name;
+    Options options;      // listNames, listDetails, helpRequested, run, check, allServers
+    NoteId stopAt;        // the stop comes as this note is opened; 0: during the start
+    std::uint32_t batch;  // NoteIds per read
+    std::string out;
+    int opened;  // notes opened before the walk ended
+  };
+  const std::vector<Case> cases = {
+      {"during the start", {}, 0, 16384, "", 0},
+      {"during the walk", {}, 8, 16384, failed, 2},
+      {"at a batch's end", {}, 8, 2, failed, 2},
+      {"during a listing",
+       {true, false, false, true},
+       12,
+       16384,
+       "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\nmail/c.nsf\n" + failed,
+       3},
+      {"under /servers with /check",
+       {false, false, false, true, true, true},
+       8,
+       2,
+       failed + "Check:\n  Library: \n  Found through: the default search\n  Data directory: " +
+           fs::current_path().string() +
+           "\n  View entries read: 2\n  Mailboxes counted: 2\n  Not opened: 0\n"
+           "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
+           "  Result: failed\n",
+       2},
+  };
+  for (const Case& c : cases) {
+    FakeNotes fake;
+    fake.Install();
+    for (NoteId id = 4; id <= 40; id += 4) {
+      fake.view.push_back(
+          Mailbox(id, "CN=Alpha/O=Acme",
+                  std::string("mail/") + static_cast<char>('a' + id / 4 - 1) + ".nsf"));
+    }
+    fake.environment["MailServer"] = "CN=Alpha/O=Acme";
+    fake.batchSize = c.batch;
+    fake.beforeNoteOpen = [&](NoteId id) {
+      if (id == c.stopAt) StopFlag = true;
+    };
+    StopFlag = c.stopAt == 0;
+    Arguments arguments({});
+    SessionRun run = RunSession(arguments, c.options);
+    StopFlag = false;
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_EQ(run.out, c.out) << c.name;
+    EXPECT_EQ(run.err, stopped) << c.name;
+    EXPECT_EQ(fake.opened.size(), static_cast<std::size_t>(c.opened)) << c.name;
     EXPECT_EQ(fake.calls["NotesTerm"], 1) << c.name;
     EXPECT_EQ(fake.Problems(), "") << c.name;
   }

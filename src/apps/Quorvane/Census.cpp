@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "Stop.h"
+
 namespace {
 
 constexpr std::uint16_t kItemTextSize = 260;
@@ -104,7 +106,7 @@ bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, Cens
   bool whole = noteIds != nullptr;
   if (whole) {
     try {
-      for (std::uint32_t i = 0; i < entries; ++i) {
+      for (std::uint32_t i = 0; i < entries && !StopRequested(); ++i) {
         ++census.verdicts[static_cast<int>(QualifyMailboxNote(database, noteIds[i], census))];
       }
     } catch (...) {
@@ -164,6 +166,12 @@ bool CountInDirectory(Census& census) {
     }
     if (buffer != 0 && !CountBatch(database.get(), buffer, returned, census)) {
       ok = false;
+    }
+    // A stop ends the walk as a failed read does; what is open is released
+    // below.
+    if (StopRequested()) {
+      ok = false;
+      break;
     }
     // After a failed read the flags are whatever the library left there; a
     // library that keeps failing must not keep the loop alive.

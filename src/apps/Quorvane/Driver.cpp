@@ -15,6 +15,7 @@
 #include "Evidence.h"
 #include "NotesApi.h"
 #include "NotesBinding.h"
+#include "Stop.h"
 
 namespace {
 
@@ -39,6 +40,12 @@ std::string CurrentDirectory() {
 }
 
 bool IsOption(const char* argument, const char* word) { return std::strcmp(argument, word) == 0; }
+
+// Said on standard error, after what standard output holds so far.
+void PrintStopped() {
+  std::fflush(stdout);
+  std::fputs("The run was stopped before the count was complete.\n", stderr);
+}
 
 }  // namespace
 
@@ -100,6 +107,12 @@ int RunNotesSession(int argc, char** argv, const Options& options) {
     std::printf("\nError: Unable to initialize Notes (%u).\n", static_cast<unsigned>(status));
     return 1;
   }
+  // A stop during the start (a password prompt) ends the runtime at once.
+  if (StopRequested()) {
+    PrintStopped();
+    NotesApi.NotesTerm();
+    return 1;
+  }
 
   // An unset variable leaves the name empty, and then no note can match.
   char serverName[260] = {};
@@ -112,6 +125,7 @@ int RunNotesSession(int argc, char** argv, const Options& options) {
   census.listNames = options.listNames;
   census.listDetails = options.listDetails;
   bool counted = TakeCensus(census);
+  if (!counted && StopRequested()) PrintStopped();
   if (!counted) {
     std::fputs("Error: Unable to count mailboxes.\n", stdout);
   } else if (options.allServers) {
@@ -136,6 +150,7 @@ int Run(int argc, char** argv) {
     PrintUsage();
     return 0;
   }
+  InstallStopHandler();
   LocateNotesDirectory();
   switch (LoadNotesLibrary()) {
     case NotesLibraryLoad::LibraryNotFound:
@@ -156,6 +171,7 @@ int RunQuorvane(int argc, char** argv) {
   int status = Run(argc, argv);
   // A report that did not reach its file or pipe (a full disk, a closed
   // pipe) must not pass for a successful run in a script.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return 1;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) status = 1;
+  StopCompleted();
   return status;
 }
