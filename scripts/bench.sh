@@ -92,20 +92,37 @@ callgrind() {
 median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 least() { printf '%s\n' "$@" | sort -n | head -1; }
 
+# measured OUTPUT PROGRAM [ARGUMENTS...]: runs the program with its standard
+# output to OUTPUT, its standard error dropped, and prints "wall_ms=<ms>
+# cpu_ms=<user + system> peak_rss_kib=<KiB>": the wall time by the shell's
+# clock, CPU time and peak resident set as GNU time has them from the kernel
+# (wait4), CPU time in steps of 10 ms. CPU time is given too because on a
+# shared machine the wall time includes waiting for a processor.
+measured() {
+  local output=$1 start end usage
+  shift
+  rm -f "$bench/measured.time"
+  start=$EPOCHREALTIME
+  /usr/bin/time -f '%U %S %M' -o "$bench/measured.time" "$@" >"$output" 2>/dev/null || true
+  end=$EPOCHREALTIME
+  usage=$(tail -n 1 "$bench/measured.time")  # after "Command exited with non-zero status"
+  awk -v s="$start" -v e="$end" -v u="$usage" 'BEGIN { split(u, f, " ")
+    printf "wall_ms=%.1f cpu_ms=%.1f peak_rss_kib=%d\n", (e - s) * 1000, (f[1] + f[2]) * 1000, f[3] }'
+}
+
 # peak_rss DIRECTORY OUTPUT: the native tool's peak RSS in KiB (median of 3
 # runs), counting in DIRECTORY with standard output to OUTPUT.
 peak_rss() {
   local peaks=() line
   for _ in 1 2 3; do
-    line=$(cd "$1" && LD_LIBRARY_PATH="$bench/standin" "$bench/bin/run_measured" "$2" \
-      "$bench/bin/Quorvane" 2>/dev/null)
+    line=$(cd "$1" && LD_LIBRARY_PATH="$bench/standin" measured "$2" "$bench/bin/Quorvane")
     peaks+=("$(field peak_rss_kib "$line")")
   done
   median "${peaks[@]}"
 }
 
 memory() {
-  build_native Quorvane nnotes generate_directory run_measured census_memory
+  build_native Quorvane nnotes generate_directory census_memory
   mkdir -p "$data"
   local sizes=(0 1000 100000 1000000) notes
   for notes in "${sizes[@]}"; do generate "$notes"; done
@@ -161,7 +178,7 @@ EXPLAIN
 }
 
 wine() {
-  build_native generate_directory run_measured
+  build_native generate_directory
   build_windows
   mkdir -p "$data"
   local notes=1000000
@@ -185,7 +202,7 @@ wine() {
     shift 3
     local walls=() cpus=() line peak=0
     for ((i = 0; i < runs; i++)); do
-      line=$("$bench/bin/run_measured" "$output" "$wine" "$exe" /path "$(winpath "$directory")" "$@" 2>/dev/null)
+      line=$(measured "$output" "$wine" "$exe" /path "$(winpath "$directory")" "$@")
       walls+=("$(field wall_ms "$line")")
       cpus+=("$(field cpu_ms "$line")")
       peak=$(field peak_rss_kib "$line")

@@ -9,6 +9,7 @@ packages=(
   wine64 wine
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   valgrind zip unzip python3
+  time  # scripts/bench.sh: CPU time and peak memory of the tool's runs
   osslsigncode openssl  # the release's signing
   diffoscope-minimal libarchive-tools  # where two builds of the release differ
   gcovr  # scripts/coverage.sh: line and branch coverage of the tool

@@ -1,8 +1,6 @@
 #include "ToolRunner.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "FreshDirectory.h"
@@ -18,19 +16,6 @@
 #endif
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& file) {
-  // Read through the stream buffer in blocks: a character iterator costs
-  // seconds on a stand-in of megabytes in an unoptimised sanitizer build.
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteFile(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 #if defined(_WIN32)
 const fs::path kRefusingOutput = "refusing output";

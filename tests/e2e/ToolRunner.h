@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Files.h"
+
 struct ToolRun {
   int status = -1;
   std::string out;  // bytes as written, line ends included
@@ -54,12 +56,6 @@ std::filesystem::path ProgramUnderTest();
 // Whether this process runs under Wine rather than Windows: Wine's ntdll
 // exports wine_get_version.
 bool RunsUnderWine();
-
-// The whole content of a file, bytes as they are.
-std::string ReadFile(const std::filesystem::path& file);
-
-// Replaces the file's content with these bytes.
-void WriteFile(const std::filesystem::path& file, const std::string& text);
 
 // The tool writes its output in text mode: on Windows every "\n" reaches the
 // file as "\r\n".

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
-#include <sstream>
 #include <string>
 
+#include "../Files.h"
+#include "../FreshDirectory.h"
 #include "Census.h"
 #include "DirectoryGenerator.h"
 #include "GeneratedNotes.h"
@@ -18,13 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kDefaultServer = GeneratorSettings().server;
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // The file without its first line, which names the seed.
 std::string AfterFirstLine(const std::string& text) { return text.substr(text.find('\n') + 1); }
@@ -40,10 +33,8 @@ class GeneratorTest : public testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
-    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() / ("generator-" + std::string(test->name()) + "-" +
-                                         std::to_string(std::random_device()()));
-    fs::create_directories(root_);
+    root_ = FreshDirectory(std::string("generator-") +
+                           testing::UnitTest::GetInstance()->current_test_info()->name());
   }
 
   void TearDown() override {

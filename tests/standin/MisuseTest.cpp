@@ -91,6 +91,39 @@ void ItemInfoWith(const Open& open, const char* name, std::uint16_t length, bool
               valueBlock ? block : nullptr, valueLength ? &bytes : nullptr);
 }
 
+// Rows of the calls that take plain values: the one named argument is the
+// wrong one. A text buffer, when passed, holds the largest size of any row.
+MisuseCase Find(const char* argument, const char* name, std::uint16_t noteClass,
+                const char* pattern, bool idOutput, std::uint32_t options) {
+  return {"NIFFindDesignNoteExt", argument, [=](const Open& open) {
+            NoteId id = 0;
+            NIFFindDesignNoteExt(open.db, name, noteClass, pattern, idOutput ? &id : nullptr,
+                                 options);
+          }};
+}
+
+MisuseCase GetText(const char* argument, const char* item, bool buffer, std::uint16_t size) {
+  return {"NSFItemGetText", argument, [=](const Open& open) {
+            char text[1024];
+            NSFItemGetText(open.note, item, buffer ? text : nullptr, size);
+          }};
+}
+
+MisuseCase Environment(const char* argument, const char* name, bool buffer, std::uint16_t size) {
+  return {"OSGetEnvironmentString", argument, [=](const Open&) {
+            char text[1024];
+            OSGetEnvironmentString(name, buffer ? text : nullptr, size);
+          }};
+}
+
+MisuseCase LoadText(const char* argument, bool module, Status number, bool buffer,
+                    std::uint16_t size) {
+  return {"OSLoadString", argument, [=](const Open&) {
+            char text[1024];
+            OSLoadString(module ? text : nullptr, number, buffer ? text : nullptr, size);
+          }};
+}
+
 const MisuseCase kCases[] = {
     {"NotesInitExtended", "argc",
      [](const Open&) {
@@ -109,35 +142,12 @@ const MisuseCase kCases[] = {
        NSFDbOpen(nullptr, &db);
      }},
     {"NSFDbOpen", "database output", [](const Open&) { NSFDbOpen("names.nsf", nullptr); }},
-    {"NIFFindDesignNoteExt", "name",
-     [](const Open& open) {
-       NoteId id = 0;
-       NIFFindDesignNoteExt(open.db, nullptr, 0x0008, "-G40n^", &id, 0);
-     }},
-    {"NIFFindDesignNoteExt", "note class",
-     [](const Open& open) {
-       NoteId id = 0;
-       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0001, "-G40n^", &id, 0);
-     }},
-    {"NIFFindDesignNoteExt", "flags pattern",
-     [](const Open& open) {
-       NoteId id = 0;
-       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, "-G40", &id, 0);
-     }},
-    {"NIFFindDesignNoteExt", "flags pattern",
-     [](const Open& open) {
-       NoteId id = 0;
-       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, nullptr, &id, 0);
-     }},
-    {"NIFFindDesignNoteExt", "NoteId output",
-     [](const Open& open) {
-       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, "-G40n^", nullptr, 0);
-     }},
-    {"NIFFindDesignNoteExt", "options",
-     [](const Open& open) {
-       NoteId id = 0;
-       NIFFindDesignNoteExt(open.db, "Mail Users", 0x0008, "-G40n^", &id, 1);
-     }},
+    Find("name", nullptr, 0x0008, "-G40n^", true, 0),
+    Find("note class", "Mail Users", 0x0001, "-G40n^", true, 0),
+    Find("flags pattern", "Mail Users", 0x0008, "-G40", true, 0),
+    Find("flags pattern", "Mail Users", 0x0008, nullptr, true, 0),
+    Find("NoteId output", "Mail Users", 0x0008, "-G40n^", false, 0),
+    Find("options", "Mail Users", 0x0008, "-G40n^", true, 1),
     {"NIFOpenCollection", "data database",
      [](const Open& open) {
        DbHandle other = 0;
@@ -212,18 +222,9 @@ const MisuseCase kCases[] = {
        if (note != 0) NSFNoteClose(note);
      }},
     {"NSFNoteOpen", "note output", [](const Open& open) { NSFNoteOpen(open.db, 4, 1, nullptr); }},
-    {"NSFItemGetText", "item name",
-     [](const Open& open) {
-       char text[260];
-       NSFItemGetText(open.note, nullptr, text, 260);
-     }},
-    {"NSFItemGetText", "text buffer",
-     [](const Open& open) { NSFItemGetText(open.note, "MailFile", nullptr, 260); }},
-    {"NSFItemGetText", "size",
-     [](const Open& open) {
-       char text[512];
-       NSFItemGetText(open.note, "MailFile", text, 512);
-     }},
+    GetText("item name", nullptr, true, 260),
+    GetText("text buffer", "MailFile", false, 260),
+    GetText("size", "MailFile", true, 512),
     {"NSFItemInfo", "item name",
      [](const Open& open) { ItemInfoWith(open, nullptr, 0, false, false, false, false); }},
     {"NSFItemInfo", "name length",
@@ -238,35 +239,13 @@ const MisuseCase kCases[] = {
      [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, true, false); }},
     {"NSFItemInfo", "value length output",
      [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, false, true); }},
-    {"OSGetEnvironmentString", "name",
-     [](const Open&) {
-       char text[260];
-       OSGetEnvironmentString(nullptr, text, 260);
-     }},
-    {"OSGetEnvironmentString", "text buffer",
-     [](const Open&) { OSGetEnvironmentString("MailServer", nullptr, 260); }},
-    {"OSGetEnvironmentString", "size",
-     [](const Open&) {
-       char text[512];
-       OSGetEnvironmentString("MailServer", text, 259);
-     }},
-    {"OSLoadString", "module",
-     [](const Open&) {
-       char text[512];
-       OSLoadString(text, 0x0108, text, 512);
-     }},
-    {"OSLoadString", "string number",
-     [](const Open&) {
-       char text[512];
-       OSLoadString(nullptr, 0x4108, text, 512);
-     }},
-    {"OSLoadString", "text buffer",
-     [](const Open&) { OSLoadString(nullptr, 0x0108, nullptr, 512); }},
-    {"OSLoadString", "size",
-     [](const Open&) {
-       char text[1024];
-       OSLoadString(nullptr, 0x0108, text, 1024);
-     }},
+    Environment("name", nullptr, true, 260),
+    Environment("text buffer", "MailServer", false, 260),
+    Environment("size", "MailServer", true, 259),
+    LoadText("module", true, 0x0108, true, 512),
+    LoadText("string number", false, 0x4108, true, 512),
+    LoadText("text buffer", false, 0x0108, false, 512),
+    LoadText("size", false, 0x0108, true, 1024),
 };
 
 class Misuse : public StandInTest {

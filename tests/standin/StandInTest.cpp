@@ -1,23 +1,9 @@
 #include "StandInTest.h"
 
-#include <fstream>
-#include <random>
-#include <sstream>
-
+#include "../FreshDirectory.h"
 #include "Session.h"
 
 namespace standin_test {
-
-void WriteFile(const fs::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 Status InitAsTool() {
   static char program[] = "Quorvane.exe";
@@ -44,10 +30,8 @@ std::string MailUsers(int count) {
 
 void StandInTest::SetUp() {
   previous_ = fs::current_path();
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  directory_ = fs::temp_directory_path() / ("standin-" + std::string(test->name()) + "-" +
-                                            std::to_string(std::random_device()()));
-  fs::create_directories(directory_);
+  directory_ = FreshDirectory(std::string("standin-") +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
   fs::current_path(directory_);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../Files.h"
 #include "Exports.h"
 #include "LibraryTypes.h"
 
@@ -22,8 +23,6 @@ Status InitAsTool();
 // The misuses recorded so far in the running session.
 std::vector<std::string> Misuses();
 
-void WriteFile(const fs::path& file, const std::string& bytes);
-std::string ReadFile(const fs::path& file);
 std::string TextOf(Status status);  // OSLoadString of status & 0x3fff
 
 // A directory whose view "Mail Users" holds `count` notes with ids 4, 8, ...
