@@ -251,6 +251,16 @@ TEST_F(EndToEndTest, CheckAndServersShowWhatTheCountRestsOn) {
                                "  Response notes: 0\n  Without a mail file: 0\n",
                                "failed"),
           "Server not responding\n", 1),
+      Row("a note not opened, its text with format characters",
+          kIni + "StandInStatusText_0x0105=50%% %s\n", kEveryKind, {"/servers", "/check"},
+          "\nMailboxes per server:\n\n      2  CN=Alpha/O=Acme\n      1  CN=BETA/O=Acme\n"
+          "      1  CN=Beta/O=Acme\n      1  cn=alpha/o=acme\n\nMailboxes of all servers: 5\n\n" +
+              Block("",
+                    "  View entries read: 9\n  Mailboxes counted: 5\n  Not opened: 1\n"
+                    "    1  50%% %s\n  Without a mail server: 1\n  Response notes: 1\n"
+                    "  Without a mail file: 1\n",
+                    "doubtful"),
+          "", 2),
       Row("runtime does not start: no block", "StandInFault_NotesInitExtended=status=0x0101\n",
           kEveryKind, {"/check", "/servers"}, "\nError: Unable to initialize Notes (257).\n", "", 1,
           Runtime::NotStarted),
@@ -269,6 +279,10 @@ TEST_F(EndToEndTest, LibraryFailuresAreReportedWithTheirTexts) {
           "# directory\nview Mail Users\nnote 0x20A\nMailServer: CN=Alpha/O=Acme\nnot an item\n",
           {}, kCountFailed, "names.nsf line 5: expected \"Name: value\"\n", 1),
       Row("no Mail Users view", kIni, "view Other\n", {}, kCountFailed, "Cannot locate view\n", 1),
+      // Printed as a format, "%%" would lose a percent sign on every build.
+      Row("a text with format characters",
+          kIni + "Directory=nowhere\nStandInStatusText_0x0102=100%% of %s at %d\n", kMixed, {},
+          kCountFailed, "100%% of %s at %d\n", 1),
       Row("database does not open", fault("NSFDbOpen", "status=0x0102"), big, {}, kCountFailed,
           "File does not exist\n", 1),
       Row("status text chosen by the low 14 bits", fault("NSFDbOpen", "status=0xC104"), big, {},
