@@ -25,6 +25,8 @@ struct MisuseCase {
 
 char program[] = "Quorvane.exe";
 char option[] = "/names";
+char* noArguments[] = {nullptr};
+char* toolArguments[] = {program, option, nullptr};
 
 // NIFReadEntries as the tool calls it, with the changes `change` makes to
 // its arguments; any memory returned is freed.
@@ -82,15 +84,6 @@ void OpenCollectionWith(const Open& open, const std::function<void(CollectionArg
   if (a.collection != 0) NIFCloseCollection(a.collection);
 }
 
-void ItemInfoWith(const Open& open, const char* name, std::uint16_t length, bool itemBlock,
-                  bool dataType, bool valueBlock, bool valueLength) {
-  char block[16];
-  std::uint16_t type = 0;
-  std::uint32_t bytes = 0;
-  NSFItemInfo(open.note, name, length, itemBlock ? block : nullptr, dataType ? &type : nullptr,
-              valueBlock ? block : nullptr, valueLength ? &bytes : nullptr);
-}
-
 // Rows of the calls that take plain values: the one named argument is the
 // wrong one. A text buffer, when passed, holds the largest size of any row.
 MisuseCase Find(const char* argument, const char* name, std::uint16_t noteClass,
@@ -124,18 +117,36 @@ MisuseCase LoadText(const char* argument, bool module, Status number, bool buffe
           }};
 }
 
+MisuseCase Init(const char* argument, int argc, char** argv) {
+  return {"NotesInitExtended", argument, [=](const Open&) { NotesInitExtended(argc, argv); }};
+}
+
+MisuseCase Collection(const char* argument, void (*change)(CollectionArguments&)) {
+  return {"NIFOpenCollection", argument,
+          [=](const Open& open) { OpenCollectionWith(open, change); }};
+}
+
+MisuseCase Reading(const char* argument, void (*change)(ReadArguments&)) {
+  return {"NIFReadEntries", argument, [=](const Open& open) { ReadWith(open, change); }};
+}
+
+// NSFItemInfo with a name and its length, and which outputs are passed.
+MisuseCase Info(const char* argument, const char* name, std::uint16_t length, bool itemBlock,
+                bool dataType, bool valueBlock, bool valueLength) {
+  return {"NSFItemInfo", argument, [=](const Open& open) {
+            char block[16];
+            std::uint16_t type = 0;
+            std::uint32_t bytes = 0;
+            NSFItemInfo(open.note, name, length, itemBlock ? block : nullptr,
+                        dataType ? &type : nullptr, valueBlock ? block : nullptr,
+                        valueLength ? &bytes : nullptr);
+          }};
+}
+
 const MisuseCase kCases[] = {
-    {"NotesInitExtended", "argc",
-     [](const Open&) {
-       char* argv[] = {nullptr};
-       NotesInitExtended(0, argv);
-     }},
-    {"NotesInitExtended", "argv", [](const Open&) { NotesInitExtended(1, nullptr); }},
-    {"NotesInitExtended", "argv[argc]",
-     [](const Open&) {
-       char* argv[] = {program, option, nullptr};
-       NotesInitExtended(1, argv);
-     }},
+    Init("argc", 0, noArguments),
+    Init("argv", 1, nullptr),
+    Init("argv[argc]", 1, toolArguments),
     {"NSFDbOpen", "path",
      [](const Open&) {
        DbHandle db = 0;
@@ -155,66 +166,25 @@ const MisuseCase kCases[] = {
        OpenCollectionWith(open, [&](CollectionArguments& a) { a.dataDatabase = other; });
        NSFDbClose(other);
      }},
-    {"NIFOpenCollection", "flags",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.flags = 1; });
-     }},
-    {"NIFOpenCollection", "unread list",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.unread = 5; });
-     }},
-    {"NIFOpenCollection", "collection output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.collectionPointer = nullptr; });
-     }},
-    {"NIFOpenCollection", "view note output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.viewNotePointer = &a.viewNote; });
-     }},
-    {"NIFOpenCollection", "view UNID output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.unidPointer = a.unid; });
-     }},
-    {"NIFOpenCollection", "collapsed list output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.collapsedPointer = &a.list; });
-     }},
-    {"NIFOpenCollection", "selected list output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.selectedPointer = &a.list; });
-     }},
-    {"NIFReadEntries", "position",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.positionPointer = nullptr; });
-     }},
-    {"NIFReadEntries", "skip navigator",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipNavigator = 2; }); }},
-    {"NIFReadEntries", "skip count",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipCount = 2; }); }},
-    {"NIFReadEntries", "skip count",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipCount = 0; }); }},
-    {"NIFReadEntries", "return navigator",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.returnNavigator = 0x0080; });
-     }},
-    {"NIFReadEntries", "return count",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.returnCount = 10; }); }},
-    {"NIFReadEntries", "return mask",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.mask = 0x0101; }); }},
-    {"NIFReadEntries", "memory output",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.memoryPointer = nullptr; }); }},
-    {"NIFReadEntries", "length output",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.lengthPointer = nullptr; }); }},
-    {"NIFReadEntries", "skipped-count output",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.skippedPointer = &a.skipped; });
-     }},
-    {"NIFReadEntries", "returned-count output",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.returnedPointer = nullptr; });
-     }},
-    {"NIFReadEntries", "signal-flags output",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.flagsPointer = nullptr; }); }},
+    Collection("flags", [](auto& a) { a.flags = 1; }),
+    Collection("unread list", [](auto& a) { a.unread = 5; }),
+    Collection("collection output", [](auto& a) { a.collectionPointer = nullptr; }),
+    Collection("view note output", [](auto& a) { a.viewNotePointer = &a.viewNote; }),
+    Collection("view UNID output", [](auto& a) { a.unidPointer = a.unid; }),
+    Collection("collapsed list output", [](auto& a) { a.collapsedPointer = &a.list; }),
+    Collection("selected list output", [](auto& a) { a.selectedPointer = &a.list; }),
+    Reading("position", [](auto& a) { a.positionPointer = nullptr; }),
+    Reading("skip navigator", [](auto& a) { a.skipNavigator = 2; }),
+    Reading("skip count", [](auto& a) { a.skipCount = 2; }),
+    Reading("skip count", [](auto& a) { a.skipCount = 0; }),
+    Reading("return navigator", [](auto& a) { a.returnNavigator = 0x0080; }),
+    Reading("return count", [](auto& a) { a.returnCount = 10; }),
+    Reading("return mask", [](auto& a) { a.mask = 0x0101; }),
+    Reading("memory output", [](auto& a) { a.memoryPointer = nullptr; }),
+    Reading("length output", [](auto& a) { a.lengthPointer = nullptr; }),
+    Reading("skipped-count output", [](auto& a) { a.skippedPointer = &a.skipped; }),
+    Reading("returned-count output", [](auto& a) { a.returnedPointer = nullptr; }),
+    Reading("signal-flags output", [](auto& a) { a.flagsPointer = nullptr; }),
     {"NSFNoteOpen", "flags",
      [](const Open& open) {
        NoteHandle note = 0;
@@ -225,20 +195,13 @@ const MisuseCase kCases[] = {
     GetText("item name", nullptr, true, 260),
     GetText("text buffer", "MailFile", false, 260),
     GetText("size", "MailFile", true, 512),
-    {"NSFItemInfo", "item name",
-     [](const Open& open) { ItemInfoWith(open, nullptr, 0, false, false, false, false); }},
-    {"NSFItemInfo", "name length",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 3, false, false, false, false); }},
-    {"NSFItemInfo", "name length",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 5, false, false, false, false); }},
-    {"NSFItemInfo", "item block output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, true, false, false, false); }},
-    {"NSFItemInfo", "data type output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, true, false, false); }},
-    {"NSFItemInfo", "value block output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, true, false); }},
-    {"NSFItemInfo", "value length output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, false, true); }},
+    Info("item name", nullptr, 0, false, false, false, false),
+    Info("name length", "$REF", 3, false, false, false, false),
+    Info("name length", "$REF", 5, false, false, false, false),
+    Info("item block output", "$REF", 4, true, false, false, false),
+    Info("data type output", "$REF", 4, false, true, false, false),
+    Info("value block output", "$REF", 4, false, false, true, false),
+    Info("value length output", "$REF", 4, false, false, false, true),
     Environment("name", nullptr, true, 260),
     Environment("text buffer", "MailServer", false, 260),
     Environment("size", "MailServer", true, 259),
@@ -297,8 +260,7 @@ TEST_F(Misuse, TheToolsValuesAreNone) {
   ASSERT_NE(OSLockObject(memory), nullptr);
   EXPECT_EQ(OSUnlockObject(memory), 1);
   EXPECT_EQ(OSMemFree(memory), 0);
-  char* argv[] = {program, option, nullptr};
-  EXPECT_EQ(NotesInitExtended(2, argv), 0);
+  EXPECT_EQ(NotesInitExtended(2, toolArguments), 0);
   EXPECT_EQ(NSFNoteClose(open.note), 0);
   CloseMailUsers();
   EXPECT_EQ(Finish(), "");
