@@ -110,8 +110,7 @@ TEST_F(EntryPoints, LoadStringGivesTheTextOfEachCode) {
 
 TEST_F(EntryPoints, ItemTextIsCutToTheBuffer) {
   const std::string longValue(300, 'x');
-  ASSERT_EQ(Start("view Mail Users\nnote 4\nLong: " + longValue + "\n$REF: 0123\n"), 0);
-  OpenMailUsers();
+  StartAndOpen("view Mail Users\nnote 4\nLong: " + longValue + "\n$REF: 0123\n");
   NoteHandle note = 0;
   ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
   char text[300];
@@ -161,8 +160,7 @@ TEST_F(EntryPoints, ItemTextIsCutToTheBuffer) {
 }
 
 TEST_F(EntryPoints, OpenCollectionClearsOptionalOutputsOnly) {
-  ASSERT_EQ(Start(MailUsers(1)), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(1));
   NoteId view = 0;
   ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kViewNoteClass, "-G40n^", &view, 0), 0);
   NoteHandle viewNote = 7;
@@ -222,9 +220,8 @@ TEST_F(UnterminatedTexts, TextsThatDoNotFitFillTheBuffer) {
       {Call::Item, "Item259", 0, &item259},
   };
   for (const char* setting : {"0", "1"}) {
-    ASSERT_EQ(Start(nsf, ini + "StandInUnterminatedTexts=" + setting + "\n"), 0);
     const bool unterminated = setting[0] == '1';
-    OpenMailUsers();
+    StartAndOpen(nsf, ini + "StandInUnterminatedTexts=" + setting + "\n");
     NoteHandle note = 0;
     ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
     for (const auto& test : cases) {

@@ -65,8 +65,7 @@ TEST_F(Faults, FailTheChosenCalls) {
 }
 
 TEST_F(Faults, NoteFaultsHitOnlyTheirNotes) {
-  ASSERT_EQ(Start(MailUsers(3), "StandInFault_NSFNoteOpen=note=8\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(3), "StandInFault_NSFNoteOpen=note=8\n");
   for (int round = 0; round < 2; ++round) {
     for (NoteId id : {NoteId{4}, NoteId{8}, NoteId{12}}) {
       NoteHandle note = 0;
@@ -85,11 +84,8 @@ TEST_F(Faults, InitFaults) {
 }
 
 TEST_F(Faults, FailingReadCanStillHandOutItsBatch) {
-  ASSERT_EQ(Start(MailUsers(5),
-                  "StandInBatchSize=2\n"
-                  "StandInFault_NIFReadEntries=call=2,memory,flags=0x20\n"),
-            0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(5),
+               "StandInBatchSize=2\nStandInFault_NIFReadEntries=call=2,memory,flags=0x20\n");
   ReadPosition position{};
   EXPECT_EQ(Read(position).ids, (std::vector<NoteId>{4, 8}));
   const Batch failed = Read(position);
@@ -100,8 +96,7 @@ TEST_F(Faults, FailingReadCanStillHandOutItsBatch) {
   EXPECT_EQ(Read(position).ids, std::vector<NoteId>{20});
   NotesTerm();
 
-  ASSERT_EQ(Start(MailUsers(5), "StandInFault_NIFReadEntries=flags=0x20\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(5), "StandInFault_NIFReadEntries=flags=0x20\n");
   position = ReadPosition{};
   const Batch lost = Read(position);
   EXPECT_EQ(lost.status, 0x0109);
@@ -113,8 +108,7 @@ TEST_F(Faults, FailingReadCanStillHandOutItsBatch) {
 }
 
 TEST_F(Faults, LockCanFail) {
-  ASSERT_EQ(Start(MailUsers(1), "StandInFault_OSLockObject=call=2\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(1), "StandInFault_OSLockObject=call=2\n");
   ReadPosition position{};
   const MemHandle memory = ReadBatch(position);
   const std::vector<bool> locked = {OSLockObject(memory) != nullptr,
@@ -128,8 +122,7 @@ TEST_F(Faults, LockCanFail) {
 }
 
 TEST_F(Faults, FailingClosesStillRelease) {
-  ASSERT_EQ(Start(MailUsers(1), "StandInFault_NIFCloseCollection=\nStandInFault_NSFDbClose=\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(1), "StandInFault_NIFCloseCollection=\nStandInFault_NSFDbClose=\n");
   EXPECT_EQ(NIFCloseCollection(collection_), 0x0109);
   EXPECT_EQ(NSFDbClose(db_), 0x0109);
   EXPECT_EQ(Finish(), "");

@@ -7,16 +7,7 @@
 namespace standin_test {
 namespace {
 
-class LeakReport : public StandInTest {
- protected:
-  static std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-      ++count;
-    }
-    return count;
-  }
-};
+class LeakReport : public StandInTest {};
 
 TEST_F(LeakReport, CleanRunLeavesItEmpty) {
   WriteFile("leaks.txt", "stale\n");
@@ -35,8 +26,7 @@ TEST_F(LeakReport, CleanRunLeavesItEmpty) {
 }
 
 TEST_F(LeakReport, ListsEveryHandleNotReleased) {
-  ASSERT_EQ(Start(MailUsers(3)), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(3));
   NoteHandle note = 0;
   ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
   ReadPosition position{};
@@ -47,14 +37,13 @@ TEST_F(LeakReport, ListsEveryHandleNotReleased) {
        {"leak: database handle 0x5A", "(names.nsf)", "leak: collection handle 0x",
         "(view \"Mail Users\")", "leak: note handle 0x5A", "(NoteId 0x00000004)",
         "leak: memory handle 0x5A", "(12 bytes), still locked 1 time(s)"}) {
-    EXPECT_EQ(Count(report, part), 1u) << part << "\n" << report;
+    EXPECT_EQ(Occurrences(report, part), 1u) << part << "\n" << report;
   }
-  EXPECT_EQ(Count(report, "\n"), 4u) << report;
+  EXPECT_EQ(Occurrences(report, "\n"), 4u) << report;
 }
 
 TEST_F(LeakReport, RecordsEveryMisuse) {
-  ASSERT_EQ(Start(MailUsers(3), "StandInBatchSize=1\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(3), "StandInBatchSize=1\n");
   ReadPosition position{};
   const MemHandle memory = ReadBatch(position);
   const MemHandle locked = ReadBatch(position);
@@ -105,9 +94,9 @@ TEST_F(LeakReport, RecordsEveryMisuse) {
         std::string("misuse: OSLockObject of unknown handle 0x0000000000001234"),
         std::string("misuse: OSMemFree of unknown handle 0x0000000000001234"),
         std::string("that is not locked"), std::string("while it is locked")}) {
-    EXPECT_EQ(Count(report, line), 1u) << line << "\n" << report;
+    EXPECT_EQ(Occurrences(report, line), 1u) << line << "\n" << report;
   }
-  EXPECT_EQ(Count(report, "\n"), 13u) << report;
+  EXPECT_EQ(Occurrences(report, "\n"), 13u) << report;
 }
 
 void SetEnvironment(const char* name, const std::string& value) {

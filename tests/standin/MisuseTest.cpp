@@ -216,11 +216,9 @@ class Misuse : public StandInTest {
   // A session with names.nsf, its "Mail Users" collection and note 4 open,
   // opened with the tool's values.
   Open OpenAll() {
-    EXPECT_EQ(Start("view Mail Users\nnote\nMailServer: CN=Alpha/O=Acme\nMailFile: mail\\a.nsf\n"
-                    "$REF: 0001\n",
-                    "MailServer=CN=Alpha/O=Acme\n"),
-              0);
-    OpenMailUsers();
+    StartAndOpen(
+        "view Mail Users\nnote\nMailServer: CN=Alpha/O=Acme\nMailFile: mail\\a.nsf\n$REF: 0001\n",
+        "MailServer=CN=Alpha/O=Acme\n");
     Open open{db_, collection_, 0};
     EXPECT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &open.note), 0);
     return open;

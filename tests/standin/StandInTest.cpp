@@ -11,12 +11,18 @@ Status InitAsTool() {
   return NotesInitExtended(1, argv);
 }
 
-std::vector<std::string> Misuses() { return TheSession().misuses(); }
-
 std::string TextOf(Status status) {
   char text[512];
   OSLoadString(nullptr, status & kStatusTextMask, text, sizeof text);
   return text;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
 }
 
 std::string MailUsers(int count) {
@@ -47,6 +53,11 @@ Status StandInTest::Start(const std::string& names, const std::string& iniLines)
   WriteFile("notes.ini", "StandInLeakReport=leaks.txt\n" + iniLines);
   seenMisuses_ = 0;
   return InitAsTool();
+}
+
+void StandInTest::StartAndOpen(const std::string& names, const std::string& iniLines) {
+  ASSERT_EQ(Start(names, iniLines), 0);
+  OpenMailUsers();
 }
 
 std::string StandInTest::Finish() {
@@ -81,19 +92,18 @@ Batch StandInTest::Read(ReadPosition& position, std::uint32_t count) {
   return batch;
 }
 
-MemHandle StandInTest::ReadBatch(ReadPosition& position, std::uint32_t* returned) {
+MemHandle StandInTest::ReadBatch(ReadPosition& position) {
   MemHandle memory = 0;
   std::uint16_t length = 0, flags = 0;
-  std::uint32_t count = 0;
+  std::uint32_t returned = 0;
   EXPECT_EQ(NIFReadEntries(collection_, &position, kNextNavigator, 1, kNextNavigator, kAllThatFit,
-                           kNoteIdMask, &memory, &length, nullptr, &count, &flags),
+                           kNoteIdMask, &memory, &length, nullptr, &returned, &flags),
             0);
-  if (returned != nullptr) *returned = count;
   return memory;
 }
 
 std::vector<std::string> StandInTest::NewMisuses() {
-  const std::vector<std::string> all = Misuses();
+  const std::vector<std::string> all = TheSession().misuses();
   if (seenMisuses_ > all.size()) seenMisuses_ = 0;  // a new session began
   std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(seenMisuses_),
                                  all.end());

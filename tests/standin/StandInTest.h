@@ -20,10 +20,10 @@ using namespace standin;
 
 // NotesInitExtended as the tool calls it: a program name and a null entry.
 Status InitAsTool();
-// The misuses recorded so far in the running session.
-std::vector<std::string> Misuses();
 
 std::string TextOf(Status status);  // OSLoadString of status & 0x3fff
+// How many times `part` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& part);
 
 // A directory whose view "Mail Users" holds `count` notes with ids 4, 8, ...
 std::string MailUsers(int count);
@@ -46,6 +46,8 @@ class StandInTest : public ::testing::Test {
   // Writes names.nsf and notes.ini (a leak report plus `iniLines`), then
   // calls NotesInitExtended.
   Status Start(const std::string& names, const std::string& iniLines = "");
+  // Start, expected to succeed, then OpenMailUsers.
+  void StartAndOpen(const std::string& names, const std::string& iniLines = "");
   // Calls NotesTerm and gives the leak report.
   std::string Finish();
   // Opens names.nsf and the "Mail Users" collection into db_ and collection_.
@@ -53,7 +55,7 @@ class StandInTest : public ::testing::Test {
   void CloseMailUsers();
   Batch Read(ReadPosition& position, std::uint32_t count = 0xFFFFFFFF);
   // One NIFReadEntries with the tool's values; the memory is left to the caller.
-  MemHandle ReadBatch(ReadPosition& position, std::uint32_t* returned = nullptr);
+  MemHandle ReadBatch(ReadPosition& position);
   // The misuse lines recorded since the last call (or since Start).
   std::vector<std::string> NewMisuses();
   // Expects the misuses since the last check to be one line per argument of
