@@ -66,11 +66,11 @@ std::string StandInTest::Finish() {
 }
 
 void StandInTest::OpenMailUsers() {
-  NoteId view = 0;
   ASSERT_EQ(NSFDbOpen("names.nsf", &db_), 0);
-  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kViewNoteClass, "-G40n^", &view, 0), 0);
+  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kViewNoteClass, "-G40n^", &view_, 0), 0);
   ASSERT_EQ(
-      NIFOpenCollection(db_, db_, view, 0, 0, &collection_, nullptr, nullptr, nullptr, nullptr), 0);
+      NIFOpenCollection(db_, db_, view_, 0, 0, &collection_, nullptr, nullptr, nullptr, nullptr),
+      0);
 }
 
 void StandInTest::CloseMailUsers() {

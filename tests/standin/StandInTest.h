@@ -50,7 +50,7 @@ class StandInTest : public ::testing::Test {
   void StartAndOpen(const std::string& names, const std::string& iniLines = "");
   // Calls NotesTerm and gives the leak report.
   std::string Finish();
-  // Opens names.nsf and the "Mail Users" collection into db_ and collection_.
+  // Opens names.nsf and the "Mail Users" collection into db_, view_ and collection_.
   void OpenMailUsers();
   void CloseMailUsers();
   Batch Read(ReadPosition& position, std::uint32_t count = 0xFFFFFFFF);
@@ -66,6 +66,7 @@ class StandInTest : public ::testing::Test {
                               std::uint32_t count = 0xFFFFFFFF);
 
   DbHandle db_ = 0;
+  NoteId view_ = 0;
   CollectionHandle collection_ = 0;
   fs::path directory_;
 
