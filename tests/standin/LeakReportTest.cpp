@@ -81,19 +81,18 @@ TEST_F(LeakReport, RecordsEveryMisuse) {
   EXPECT_EQ(OSMemFree(memory), 0);
   CloseMailUsers();
   const std::string report = Finish();
-  const std::string closedNote = "misuse: NSFNoteClose of unknown handle 0x5A00020000";
-  for (const std::string& line :
-       {closedNote, std::string("misuse: NSFDbClose of unknown handle 0x00000000"),
-        std::string("misuse: NSFNoteOpen of unknown handle 0x0000000000001234"),
-        std::string("misuse: NIFFindDesignNoteExt of unknown handle 0x0000000000001234"),
-        std::string("misuse: NIFOpenCollection of unknown handle 0x0000000000001234"),
-        std::string("misuse: NIFReadEntries of unknown handle 0x0000\n"),
-        std::string("misuse: NIFCloseCollection of unknown handle 0x0000\n"),
-        std::string("misuse: NSFItemGetText of unknown handle 0x5A00020000"),
-        std::string("misuse: NSFItemInfo of unknown handle 0x5A00020000"),
-        std::string("misuse: OSLockObject of unknown handle 0x0000000000001234"),
-        std::string("misuse: OSMemFree of unknown handle 0x0000000000001234"),
-        std::string("that is not locked"), std::string("while it is locked")}) {
+  for (const char* line : {"misuse: NSFNoteClose of unknown handle 0x5A00020000",
+                           "misuse: NSFDbClose of unknown handle 0x00000000",
+                           "misuse: NSFNoteOpen of unknown handle 0x0000000000001234",
+                           "misuse: NIFFindDesignNoteExt of unknown handle 0x0000000000001234",
+                           "misuse: NIFOpenCollection of unknown handle 0x0000000000001234",
+                           "misuse: NIFReadEntries of unknown handle 0x0000\n",
+                           "misuse: NIFCloseCollection of unknown handle 0x0000\n",
+                           "misuse: NSFItemGetText of unknown handle 0x5A00020000",
+                           "misuse: NSFItemInfo of unknown handle 0x5A00020000",
+                           "misuse: OSLockObject of unknown handle 0x0000000000001234",
+                           "misuse: OSMemFree of unknown handle 0x0000000000001234",
+                           "that is not locked", "while it is locked"}) {
     EXPECT_EQ(Occurrences(report, line), 1u) << line << "\n" << report;
   }
   EXPECT_EQ(Occurrences(report, "\n"), 13u) << report;
