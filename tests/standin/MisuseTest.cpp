@@ -28,60 +28,50 @@ char option[] = "/names";
 char* noArguments[] = {nullptr};
 char* toolArguments[] = {program, option, nullptr};
 
-// NIFReadEntries as the tool calls it, with the changes `change` makes to
-// its arguments; any memory returned is freed.
+// NIFReadEntries as the tool calls it, with the changes `change` makes to its
+// arguments (for a pointer, whether it is passed); any memory returned is freed.
 struct ReadArguments {
-  ReadPosition position{};
-  ReadPosition* positionPointer = &position;
-  std::uint16_t skipNavigator = 1;
-  std::uint32_t skipCount = 1;
-  std::uint16_t returnNavigator = 1;
-  std::uint32_t returnCount = 0xFFFFFFFF;
-  std::uint32_t mask = 1;
-  MemHandle memory = 0;
-  MemHandle* memoryPointer = &memory;
-  std::uint16_t length = 0;
-  std::uint16_t* lengthPointer = &length;
-  std::uint32_t skipped = 0;
-  std::uint32_t* skippedPointer = nullptr;
-  std::uint32_t returned = 0;
-  std::uint32_t* returnedPointer = &returned;
-  std::uint16_t flags = 0;
-  std::uint16_t* flagsPointer = &flags;
+  std::uint16_t skipNavigator = 1, returnNavigator = 1;
+  std::uint32_t skipCount = 1, returnCount = 0xFFFFFFFF, mask = 1;
+  bool position = true, memory = true, length = true, skipped = false, returned = true,
+       flags = true;
 };
 
 void ReadWith(const Open& open, const std::function<void(ReadArguments&)>& change) {
   ReadArguments a;
   change(a);
-  NIFReadEntries(open.collection, a.positionPointer, a.skipNavigator, a.skipCount,
-                 a.returnNavigator, a.returnCount, a.mask, a.memoryPointer, a.lengthPointer,
-                 a.skippedPointer, a.returnedPointer, a.flagsPointer);
-  if (a.memory != 0) OSMemFree(a.memory);
+  ReadPosition position{};
+  MemHandle memory = 0;
+  std::uint16_t length = 0, flags = 0;
+  std::uint32_t skipped = 0, returned = 0;
+  NIFReadEntries(open.collection, a.position ? &position : nullptr, a.skipNavigator, a.skipCount,
+                 a.returnNavigator, a.returnCount, a.mask, a.memory ? &memory : nullptr,
+                 a.length ? &length : nullptr, a.skipped ? &skipped : nullptr,
+                 a.returned ? &returned : nullptr, a.flags ? &flags : nullptr);
+  if (memory != 0) OSMemFree(memory);
 }
 
-// NIFOpenCollection as the tool calls it, changed; a collection opened is closed.
+// NIFOpenCollection as the tool calls it, changed (for an output, whether it
+// is passed); a collection opened is closed.
 struct CollectionArguments {
   DbHandle dataDatabase;
   std::uint16_t flags = 0;
   UnreadList unread = 0;
-  CollectionHandle collection = 0;
-  CollectionHandle* collectionPointer = &collection;
-  NoteHandle viewNote = 0;
-  NoteHandle* viewNotePointer = nullptr;
-  char unid[16] = {};
-  void* unidPointer = nullptr;
-  MemHandle list = 0;
-  MemHandle* collapsedPointer = nullptr;
-  MemHandle* selectedPointer = nullptr;
+  bool collection = true, viewNote = false, unid = false, collapsed = false, selected = false;
 };
 
 void OpenCollectionWith(const Open& open, const std::function<void(CollectionArguments&)>& change) {
-  CollectionArguments a;
-  a.dataDatabase = open.db;
+  CollectionArguments a{open.db};
   change(a);
-  NIFOpenCollection(open.db, a.dataDatabase, 0xFFFF0004, a.flags, a.unread, a.collectionPointer,
-                    a.viewNotePointer, a.unidPointer, a.collapsedPointer, a.selectedPointer);
-  if (a.collection != 0) NIFCloseCollection(a.collection);
+  CollectionHandle collection = 0;
+  NoteHandle viewNote = 0;
+  char unid[16] = {};
+  MemHandle list = 0;
+  NIFOpenCollection(open.db, a.dataDatabase, 0xFFFF0004, a.flags, a.unread,
+                    a.collection ? &collection : nullptr, a.viewNote ? &viewNote : nullptr,
+                    a.unid ? unid : nullptr, a.collapsed ? &list : nullptr,
+                    a.selected ? &list : nullptr);
+  if (collection != 0) NIFCloseCollection(collection);
 }
 
 // Rows of the calls that take plain values: the one named argument is the
@@ -168,23 +158,23 @@ const MisuseCase kCases[] = {
      }},
     Collection("flags", [](auto& a) { a.flags = 1; }),
     Collection("unread list", [](auto& a) { a.unread = 5; }),
-    Collection("collection output", [](auto& a) { a.collectionPointer = nullptr; }),
-    Collection("view note output", [](auto& a) { a.viewNotePointer = &a.viewNote; }),
-    Collection("view UNID output", [](auto& a) { a.unidPointer = a.unid; }),
-    Collection("collapsed list output", [](auto& a) { a.collapsedPointer = &a.list; }),
-    Collection("selected list output", [](auto& a) { a.selectedPointer = &a.list; }),
-    Reading("position", [](auto& a) { a.positionPointer = nullptr; }),
+    Collection("collection output", [](auto& a) { a.collection = false; }),
+    Collection("view note output", [](auto& a) { a.viewNote = true; }),
+    Collection("view UNID output", [](auto& a) { a.unid = true; }),
+    Collection("collapsed list output", [](auto& a) { a.collapsed = true; }),
+    Collection("selected list output", [](auto& a) { a.selected = true; }),
+    Reading("position", [](auto& a) { a.position = false; }),
     Reading("skip navigator", [](auto& a) { a.skipNavigator = 2; }),
     Reading("skip count", [](auto& a) { a.skipCount = 2; }),
     Reading("skip count", [](auto& a) { a.skipCount = 0; }),
     Reading("return navigator", [](auto& a) { a.returnNavigator = 0x0080; }),
     Reading("return count", [](auto& a) { a.returnCount = 10; }),
     Reading("return mask", [](auto& a) { a.mask = 0x0101; }),
-    Reading("memory output", [](auto& a) { a.memoryPointer = nullptr; }),
-    Reading("length output", [](auto& a) { a.lengthPointer = nullptr; }),
-    Reading("skipped-count output", [](auto& a) { a.skippedPointer = &a.skipped; }),
-    Reading("returned-count output", [](auto& a) { a.returnedPointer = nullptr; }),
-    Reading("signal-flags output", [](auto& a) { a.flagsPointer = nullptr; }),
+    Reading("memory output", [](auto& a) { a.memory = false; }),
+    Reading("length output", [](auto& a) { a.length = false; }),
+    Reading("skipped-count output", [](auto& a) { a.skipped = true; }),
+    Reading("returned-count output", [](auto& a) { a.returned = false; }),
+    Reading("signal-flags output", [](auto& a) { a.flags = false; }),
     {"NSFNoteOpen", "flags",
      [](const Open& open) {
        NoteHandle note = 0;
