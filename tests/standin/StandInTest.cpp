@@ -78,12 +78,12 @@ void StandInTest::CloseMailUsers() {
   EXPECT_EQ(NSFDbClose(db_), 0);
 }
 
-Batch StandInTest::Read(ReadPosition& position, std::uint32_t count) {
+Batch StandInTest::Read(ReadPosition& position, std::uint32_t count, bool keepMemory) {
   Batch batch;
   batch.status =
       NIFReadEntries(collection_, &position, kNextNavigator, 1, kNextNavigator, count, kNoteIdMask,
                      &batch.memory, &batch.length, nullptr, &batch.returned, &batch.flags);
-  if (batch.memory != 0) {
+  if (batch.memory != 0 && !keepMemory) {
     const auto* ids = static_cast<const NoteId*>(OSLockObject(batch.memory));
     if (ids != nullptr) batch.ids.assign(ids, ids + batch.returned);
     OSUnlockObject(batch.memory);
@@ -93,13 +93,9 @@ Batch StandInTest::Read(ReadPosition& position, std::uint32_t count) {
 }
 
 MemHandle StandInTest::ReadBatch(ReadPosition& position) {
-  MemHandle memory = 0;
-  std::uint16_t length = 0, flags = 0;
-  std::uint32_t returned = 0;
-  EXPECT_EQ(NIFReadEntries(collection_, &position, kNextNavigator, 1, kNextNavigator, kAllThatFit,
-                           kNoteIdMask, &memory, &length, nullptr, &returned, &flags),
-            0);
-  return memory;
+  const Batch batch = Read(position, kAllThatFit, true);
+  EXPECT_EQ(batch.status, 0);
+  return batch.memory;
 }
 
 std::vector<std::string> StandInTest::NewMisuses() {

@@ -28,7 +28,8 @@ std::size_t Occurrences(const std::string& text, const std::string& part);
 // A directory whose view "Mail Users" holds `count` notes with ids 4, 8, ...
 std::string MailUsers(int count);
 
-// One NIFReadEntries call as the tool makes it, with the memory read and freed.
+// One NIFReadEntries call as the tool makes it, with the memory read and freed
+// unless kept.
 struct Batch {
   Status status = 0;
   MemHandle memory = 0;
@@ -53,7 +54,7 @@ class StandInTest : public ::testing::Test {
   // Opens names.nsf and the "Mail Users" collection into db_, view_ and collection_.
   void OpenMailUsers();
   void CloseMailUsers();
-  Batch Read(ReadPosition& position, std::uint32_t count = 0xFFFFFFFF);
+  Batch Read(ReadPosition& position, std::uint32_t count = 0xFFFFFFFF, bool keepMemory = false);
   // One NIFReadEntries with the tool's values; the memory is left to the caller.
   MemHandle ReadBatch(ReadPosition& position);
   // The misuse lines recorded since the last call (or since Start).
