@@ -6,34 +6,33 @@
 namespace standin_test {
 namespace {
 
-class Faults : public StandInTest {
- protected:
-  // The tool's sequence once over names.nsf; the status of each call by name.
-  static std::map<std::string, Status> RunOnce() {
-    std::map<std::string, Status> status;
-    DbHandle db = 0;
-    NoteId view = 0;
-    CollectionHandle collection = 0;
-    ReadPosition position{};
-    MemHandle memory = 0;
-    std::uint16_t length = 0, flags = 0;
-    std::uint32_t returned = 0;
-    NoteHandle note = 0;
-    status["NSFDbOpen"] = NSFDbOpen("names.nsf", &db);
-    status["NIFFindDesignNoteExt"] =
-        NIFFindDesignNoteExt(db, "Mail Users", kViewNoteClass, "-G40n^", &view, 0);
-    status["NIFOpenCollection"] =
-        NIFOpenCollection(db, db, view, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr);
-    status["NIFReadEntries"] = NIFReadEntries(collection, &position, 1, 1, 1, 0xFFFFFFFF, 1,
-                                              &memory, &length, nullptr, &returned, &flags);
-    if (memory != 0) OSMemFree(memory);
-    status["NSFNoteOpen"] = NSFNoteOpen(db, 4, kSummaryOnly, &note);
-    if (note != 0) NSFNoteClose(note);
-    status["NIFCloseCollection"] = NIFCloseCollection(collection);
-    status["NSFDbClose"] = NSFDbClose(db);
-    return status;
-  }
-};
+// The tool's sequence once over names.nsf; the status of each call by name.
+std::map<std::string, Status> RunOnce() {
+  std::map<std::string, Status> status;
+  DbHandle db = 0;
+  NoteId view = 0;
+  CollectionHandle collection = 0;
+  ReadPosition position{};
+  MemHandle memory = 0;
+  std::uint16_t length = 0, flags = 0;
+  std::uint32_t returned = 0;
+  NoteHandle note = 0;
+  status["NSFDbOpen"] = NSFDbOpen("names.nsf", &db);
+  status["NIFFindDesignNoteExt"] =
+      NIFFindDesignNoteExt(db, "Mail Users", kViewNoteClass, "-G40n^", &view, 0);
+  status["NIFOpenCollection"] =
+      NIFOpenCollection(db, db, view, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr);
+  status["NIFReadEntries"] = NIFReadEntries(collection, &position, 1, 1, 1, 0xFFFFFFFF, 1, &memory,
+                                            &length, nullptr, &returned, &flags);
+  if (memory != 0) OSMemFree(memory);
+  status["NSFNoteOpen"] = NSFNoteOpen(db, 4, kSummaryOnly, &note);
+  if (note != 0) NSFNoteClose(note);
+  status["NIFCloseCollection"] = NIFCloseCollection(collection);
+  status["NSFDbClose"] = NSFDbClose(db);
+  return status;
+}
+
+class Faults : public StandInTest {};
 
 TEST_F(Faults, FailTheChosenCalls) {
   const struct {
