@@ -33,11 +33,11 @@ TEST_F(LeakReport, ListsEveryHandleNotReleased) {
   const MemHandle memory = ReadBatch(position);
   ASSERT_NE(OSLockObject(memory), nullptr);
   const std::string report = Finish();
-  for (const char* part :
+  for (const char* piece :
        {"leak: database handle 0x5A", "(names.nsf)", "leak: collection handle 0x",
         "(view \"Mail Users\")", "leak: note handle 0x5A", "(NoteId 0x00000004)",
         "leak: memory handle 0x5A", "(12 bytes), still locked 1 time(s)"}) {
-    EXPECT_EQ(Occurrences(report, part), 1u) << part << "\n" << report;
+    EXPECT_EQ(Occurrences(report, piece), 1u) << piece << "\n" << report;
   }
   EXPECT_EQ(Occurrences(report, "\n"), 4u) << report;
 }

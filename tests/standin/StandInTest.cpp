@@ -17,9 +17,9 @@ std::string TextOf(Status status) {
   return text;
 }
 
-std::size_t Occurrences(const std::string& text, const std::string& part) {
+std::size_t Occurrences(const std::string& text, const std::string& piece) {
   std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
     ++count;
   }
   return count;

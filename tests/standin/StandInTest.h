@@ -22,8 +22,8 @@ using namespace standin;
 Status InitAsTool();
 
 std::string TextOf(Status status);  // OSLoadString of status & 0x3fff
-// How many times `part` occurs in `text`.
-std::size_t Occurrences(const std::string& text, const std::string& part);
+// How many times `piece` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& piece);
 
 // A directory whose view "Mail Users" holds `count` notes with ids 4, 8, ...
 std::string MailUsers(int count);
