@@ -27,8 +27,7 @@ TEST_F(DirectoryFormat, AcceptsWellFormedFiles) {
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.what);
-    ASSERT_EQ(Start(test.names), 0);
-    OpenMailUsers();
+    StartAndOpen(test.names);
     EXPECT_EQ(ReadAll(), test.ids);
     CloseMailUsers();
     EXPECT_EQ(Finish(), "");
@@ -36,12 +35,11 @@ TEST_F(DirectoryFormat, AcceptsWellFormedFiles) {
 }
 
 TEST_F(DirectoryFormat, ItemValuesAreTheRawRestOfTheLine) {
-  ASSERT_EQ(Start("view Mail Users\nnote 4\nFirstName: Ann\nEmpty:\nNoSpace:value\n"
-                  "TwoSpaces:  two\nColons: a:b: c\nPercent: 100% %s %n\nBytes: \xC3\xA9\xFF\n"
-                  "note: not a directive\nTab: x\t\nTabFirst:\tx\nCrlf: value\r\nDup: first\nDup: "
-                  "second\n"),
-            0);
-  OpenMailUsers();
+  StartAndOpen(
+      "view Mail Users\nnote 4\nFirstName: Ann\nEmpty:\nNoSpace:value\n"
+      "TwoSpaces:  two\nColons: a:b: c\nPercent: 100% %s %n\nBytes: \xC3\xA9\xFF\n"
+      "note: not a directive\nTab: x\t\nTabFirst:\tx\nCrlf: value\r\nDup: first\nDup: "
+      "second\n");
   NoteHandle note = 0;
   ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
   const struct {
@@ -123,8 +121,7 @@ TEST_F(DirectoryFormat, OpensByPathFromTheDataDirectory) {
 }
 
 TEST_F(DirectoryFormat, FindsViewsAndOpensOnlyOpenableNotes) {
-  ASSERT_EQ(Start("view Mail Users\nnote 4\nnote 8 unopenable\nnote unopenable\n"), 0);
-  OpenMailUsers();
+  StartAndOpen("view Mail Users\nnote 4\nnote 8 unopenable\nnote unopenable\n");
   NoteId view = 0;
   EXPECT_EQ(NIFFindDesignNoteExt(db_, "mail USERS", kViewNoteClass, "-G40n^", &view, 0), 0);
   EXPECT_EQ(NIFFindDesignNoteExt(db_, "Mail", kViewNoteClass, "-G40n^", &view, 0), 0x0104);

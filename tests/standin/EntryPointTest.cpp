@@ -74,8 +74,7 @@ TEST_F(EntryPoints, EnvironmentComesFromNotesIni) {
     EXPECT_EQ(OSGetEnvironmentString(test.name, text, test.size), test.found) << test.name;
     EXPECT_STREQ(text, test.text) << test.name;
     // Served all the same, but the tool passes 260.
-    ExpectMisuses("OSGetEnvironmentString",
-                  test.size == 260 ? std::vector<std::string>{} : std::vector<std::string>{"size"});
+    ExpectMisuses("OSGetEnvironmentString", std::vector<std::string>(test.size != 260, "size"));
   }
 }
 
@@ -103,15 +102,13 @@ TEST_F(EntryPoints, LoadStringGivesTheTextOfEachCode) {
     char text[512];
     EXPECT_EQ(OSLoadString(nullptr, test.code, text, test.size), std::strlen(test.text));
     EXPECT_STREQ(text, test.text);
-    ExpectMisuses("OSLoadString",
-                  test.size == 512 ? std::vector<std::string>{} : std::vector<std::string>{"size"});
+    ExpectMisuses("OSLoadString", std::vector<std::string>(test.size != 512, "size"));
   }
 }
 
 TEST_F(EntryPoints, ItemTextIsCutToTheBuffer) {
   const std::string longValue(300, 'x');
-  ASSERT_EQ(Start("view Mail Users\nnote 4\nLong: " + longValue + "\n$REF: 0123\n"), 0);
-  OpenMailUsers();
+  StartAndOpen("view Mail Users\nnote 4\nLong: " + longValue + "\n$REF: 0123\n");
   NoteHandle note = 0;
   ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
   char text[300];
@@ -147,12 +144,9 @@ TEST_F(EntryPoints, ItemTextIsCutToTheBuffer) {
     EXPECT_STREQ(blocks[0], "untouched");
     EXPECT_STREQ(blocks[1], "untouched");
     // The outputs are served, and recorded: the tool asks for none of them.
-    std::vector<std::string> misused;
-    if (test.length != std::strlen(test.name)) misused.push_back("name length");
-    for (const char* output :
-         {"item block output", "data type output", "value block output", "value length output"}) {
-      misused.push_back(output);
-    }
+    std::vector<std::string> misused = {"item block output", "data type output",
+                                        "value block output", "value length output"};
+    if (test.length != std::strlen(test.name)) misused.insert(misused.begin(), "name length");
     ExpectMisuses("NSFItemInfo", misused);
   }
   EXPECT_EQ(NSFItemInfo(note, "$REF", 4, nullptr, nullptr, nullptr, nullptr), 0);
@@ -161,16 +155,13 @@ TEST_F(EntryPoints, ItemTextIsCutToTheBuffer) {
 }
 
 TEST_F(EntryPoints, OpenCollectionClearsOptionalOutputsOnly) {
-  ASSERT_EQ(Start(MailUsers(1)), 0);
-  OpenMailUsers();
-  NoteId view = 0;
-  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kViewNoteClass, "-G40n^", &view, 0), 0);
+  StartAndOpen(MailUsers(1));
   NoteHandle viewNote = 7;
   MemHandle collapsed = 7, selected = 7;
   char unid[16] = "untouched";
   CollectionHandle collection = 0;
   ASSERT_EQ(
-      NIFOpenCollection(db_, db_, view, 0, 0, &collection, &viewNote, unid, &collapsed, &selected),
+      NIFOpenCollection(db_, db_, view_, 0, 0, &collection, &viewNote, unid, &collapsed, &selected),
       0);
   EXPECT_NE(collection, 0);
   EXPECT_NE(collection, collection_);
@@ -180,18 +171,12 @@ TEST_F(EntryPoints, OpenCollectionClearsOptionalOutputsOnly) {
                                       "collapsed list output", "selected list output"});
   EXPECT_EQ(NIFCloseCollection(collection), 0);
   EXPECT_EQ(
-      NIFOpenCollection(db_, db_, view + 4, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr),
+      NIFOpenCollection(db_, db_, view_ + 4, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr),
       0x0104);
   ExpectMisuses("NIFOpenCollection", {});
-  EXPECT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", 0x0004, "-G40n^", &view, 0), 0x0108);
+  EXPECT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", 0x0004, "-G40n^", &view_, 0), 0x0108);
   ExpectMisuses("NIFFindDesignNoteExt", {"note class"});
 }
-
-}  // namespace
-}  // namespace standin_test
-
-namespace standin_test {
-namespace {
 
 class UnterminatedTexts : public StandInTest {};
 
@@ -222,9 +207,8 @@ TEST_F(UnterminatedTexts, TextsThatDoNotFitFillTheBuffer) {
       {Call::Item, "Item259", 0, &item259},
   };
   for (const char* setting : {"0", "1"}) {
-    ASSERT_EQ(Start(nsf, ini + "StandInUnterminatedTexts=" + setting + "\n"), 0);
     const bool unterminated = setting[0] == '1';
-    OpenMailUsers();
+    StartAndOpen(nsf, ini + "StandInUnterminatedTexts=" + setting + "\n");
     NoteHandle note = 0;
     ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
     for (const auto& test : cases) {

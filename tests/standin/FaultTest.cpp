@@ -6,34 +6,33 @@
 namespace standin_test {
 namespace {
 
-class Faults : public StandInTest {
- protected:
-  // The tool's sequence once over names.nsf; the status of each call by name.
-  static std::map<std::string, Status> RunOnce() {
-    std::map<std::string, Status> status;
-    DbHandle db = 0;
-    NoteId view = 0;
-    CollectionHandle collection = 0;
-    ReadPosition position{};
-    MemHandle memory = 0;
-    std::uint16_t length = 0, flags = 0;
-    std::uint32_t returned = 0;
-    NoteHandle note = 0;
-    status["NSFDbOpen"] = NSFDbOpen("names.nsf", &db);
-    status["NIFFindDesignNoteExt"] =
-        NIFFindDesignNoteExt(db, "Mail Users", kViewNoteClass, "-G40n^", &view, 0);
-    status["NIFOpenCollection"] =
-        NIFOpenCollection(db, db, view, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr);
-    status["NIFReadEntries"] = NIFReadEntries(collection, &position, 1, 1, 1, 0xFFFFFFFF, 1,
-                                              &memory, &length, nullptr, &returned, &flags);
-    if (memory != 0) OSMemFree(memory);
-    status["NSFNoteOpen"] = NSFNoteOpen(db, 4, kSummaryOnly, &note);
-    if (note != 0) NSFNoteClose(note);
-    status["NIFCloseCollection"] = NIFCloseCollection(collection);
-    status["NSFDbClose"] = NSFDbClose(db);
-    return status;
-  }
-};
+// The tool's sequence once over names.nsf; the status of each call by name.
+std::map<std::string, Status> RunOnce() {
+  std::map<std::string, Status> status;
+  DbHandle db = 0;
+  NoteId view = 0;
+  CollectionHandle collection = 0;
+  ReadPosition position{};
+  MemHandle memory = 0;
+  std::uint16_t length = 0, flags = 0;
+  std::uint32_t returned = 0;
+  NoteHandle note = 0;
+  status["NSFDbOpen"] = NSFDbOpen("names.nsf", &db);
+  status["NIFFindDesignNoteExt"] =
+      NIFFindDesignNoteExt(db, "Mail Users", kViewNoteClass, "-G40n^", &view, 0);
+  status["NIFOpenCollection"] =
+      NIFOpenCollection(db, db, view, 0, 0, &collection, nullptr, nullptr, nullptr, nullptr);
+  status["NIFReadEntries"] = NIFReadEntries(collection, &position, 1, 1, 1, 0xFFFFFFFF, 1, &memory,
+                                            &length, nullptr, &returned, &flags);
+  if (memory != 0) OSMemFree(memory);
+  status["NSFNoteOpen"] = NSFNoteOpen(db, 4, kSummaryOnly, &note);
+  if (note != 0) NSFNoteClose(note);
+  status["NIFCloseCollection"] = NIFCloseCollection(collection);
+  status["NSFDbClose"] = NSFDbClose(db);
+  return status;
+}
+
+class Faults : public StandInTest {};
 
 TEST_F(Faults, FailTheChosenCalls) {
   const struct {
@@ -65,8 +64,7 @@ TEST_F(Faults, FailTheChosenCalls) {
 }
 
 TEST_F(Faults, NoteFaultsHitOnlyTheirNotes) {
-  ASSERT_EQ(Start(MailUsers(3), "StandInFault_NSFNoteOpen=note=8\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(3), "StandInFault_NSFNoteOpen=note=8\n");
   for (int round = 0; round < 2; ++round) {
     for (NoteId id : {NoteId{4}, NoteId{8}, NoteId{12}}) {
       NoteHandle note = 0;
@@ -85,11 +83,8 @@ TEST_F(Faults, InitFaults) {
 }
 
 TEST_F(Faults, FailingReadCanStillHandOutItsBatch) {
-  ASSERT_EQ(Start(MailUsers(5),
-                  "StandInBatchSize=2\n"
-                  "StandInFault_NIFReadEntries=call=2,memory,flags=0x20\n"),
-            0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(5),
+               "StandInBatchSize=2\nStandInFault_NIFReadEntries=call=2,memory,flags=0x20\n");
   ReadPosition position{};
   EXPECT_EQ(Read(position).ids, (std::vector<NoteId>{4, 8}));
   const Batch failed = Read(position);
@@ -100,8 +95,7 @@ TEST_F(Faults, FailingReadCanStillHandOutItsBatch) {
   EXPECT_EQ(Read(position).ids, std::vector<NoteId>{20});
   NotesTerm();
 
-  ASSERT_EQ(Start(MailUsers(5), "StandInFault_NIFReadEntries=flags=0x20\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(5), "StandInFault_NIFReadEntries=flags=0x20\n");
   position = ReadPosition{};
   const Batch lost = Read(position);
   EXPECT_EQ(lost.status, 0x0109);
@@ -113,8 +107,7 @@ TEST_F(Faults, FailingReadCanStillHandOutItsBatch) {
 }
 
 TEST_F(Faults, LockCanFail) {
-  ASSERT_EQ(Start(MailUsers(1), "StandInFault_OSLockObject=call=2\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(1), "StandInFault_OSLockObject=call=2\n");
   ReadPosition position{};
   const MemHandle memory = ReadBatch(position);
   const std::vector<bool> locked = {OSLockObject(memory) != nullptr,
@@ -128,8 +121,7 @@ TEST_F(Faults, LockCanFail) {
 }
 
 TEST_F(Faults, FailingClosesStillRelease) {
-  ASSERT_EQ(Start(MailUsers(1), "StandInFault_NIFCloseCollection=\nStandInFault_NSFDbClose=\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(1), "StandInFault_NIFCloseCollection=\nStandInFault_NSFDbClose=\n");
   EXPECT_EQ(NIFCloseCollection(collection_), 0x0109);
   EXPECT_EQ(NSFDbClose(db_), 0x0109);
   EXPECT_EQ(Finish(), "");

@@ -7,16 +7,7 @@
 namespace standin_test {
 namespace {
 
-class LeakReport : public StandInTest {
- protected:
-  static std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-      ++count;
-    }
-    return count;
-  }
-};
+class LeakReport : public StandInTest {};
 
 TEST_F(LeakReport, CleanRunLeavesItEmpty) {
   WriteFile("leaks.txt", "stale\n");
@@ -35,26 +26,24 @@ TEST_F(LeakReport, CleanRunLeavesItEmpty) {
 }
 
 TEST_F(LeakReport, ListsEveryHandleNotReleased) {
-  ASSERT_EQ(Start(MailUsers(3)), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(3));
   NoteHandle note = 0;
   ASSERT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &note), 0);
   ReadPosition position{};
   const MemHandle memory = ReadBatch(position);
   ASSERT_NE(OSLockObject(memory), nullptr);
   const std::string report = Finish();
-  for (const char* part :
+  for (const char* piece :
        {"leak: database handle 0x5A", "(names.nsf)", "leak: collection handle 0x",
         "(view \"Mail Users\")", "leak: note handle 0x5A", "(NoteId 0x00000004)",
         "leak: memory handle 0x5A", "(12 bytes), still locked 1 time(s)"}) {
-    EXPECT_EQ(Count(report, part), 1u) << part << "\n" << report;
+    EXPECT_EQ(Occurrences(report, piece), 1u) << piece << "\n" << report;
   }
-  EXPECT_EQ(Count(report, "\n"), 4u) << report;
+  EXPECT_EQ(Occurrences(report, "\n"), 4u) << report;
 }
 
 TEST_F(LeakReport, RecordsEveryMisuse) {
-  ASSERT_EQ(Start(MailUsers(3), "StandInBatchSize=1\n"), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(3), "StandInBatchSize=1\n");
   ReadPosition position{};
   const MemHandle memory = ReadBatch(position);
   const MemHandle locked = ReadBatch(position);
@@ -92,22 +81,21 @@ TEST_F(LeakReport, RecordsEveryMisuse) {
   EXPECT_EQ(OSMemFree(memory), 0);
   CloseMailUsers();
   const std::string report = Finish();
-  const std::string closedNote = "misuse: NSFNoteClose of unknown handle 0x5A00020000";
-  for (const std::string& line :
-       {closedNote, std::string("misuse: NSFDbClose of unknown handle 0x00000000"),
-        std::string("misuse: NSFNoteOpen of unknown handle 0x0000000000001234"),
-        std::string("misuse: NIFFindDesignNoteExt of unknown handle 0x0000000000001234"),
-        std::string("misuse: NIFOpenCollection of unknown handle 0x0000000000001234"),
-        std::string("misuse: NIFReadEntries of unknown handle 0x0000\n"),
-        std::string("misuse: NIFCloseCollection of unknown handle 0x0000\n"),
-        std::string("misuse: NSFItemGetText of unknown handle 0x5A00020000"),
-        std::string("misuse: NSFItemInfo of unknown handle 0x5A00020000"),
-        std::string("misuse: OSLockObject of unknown handle 0x0000000000001234"),
-        std::string("misuse: OSMemFree of unknown handle 0x0000000000001234"),
-        std::string("that is not locked"), std::string("while it is locked")}) {
-    EXPECT_EQ(Count(report, line), 1u) << line << "\n" << report;
+  for (const char* line : {"misuse: NSFNoteClose of unknown handle 0x5A00020000",
+                           "misuse: NSFDbClose of unknown handle 0x00000000",
+                           "misuse: NSFNoteOpen of unknown handle 0x0000000000001234",
+                           "misuse: NIFFindDesignNoteExt of unknown handle 0x0000000000001234",
+                           "misuse: NIFOpenCollection of unknown handle 0x0000000000001234",
+                           "misuse: NIFReadEntries of unknown handle 0x0000\n",
+                           "misuse: NIFCloseCollection of unknown handle 0x0000\n",
+                           "misuse: NSFItemGetText of unknown handle 0x5A00020000",
+                           "misuse: NSFItemInfo of unknown handle 0x5A00020000",
+                           "misuse: OSLockObject of unknown handle 0x0000000000001234",
+                           "misuse: OSMemFree of unknown handle 0x0000000000001234",
+                           "that is not locked", "while it is locked"}) {
+    EXPECT_EQ(Occurrences(report, line), 1u) << line << "\n" << report;
   }
-  EXPECT_EQ(Count(report, "\n"), 13u) << report;
+  EXPECT_EQ(Occurrences(report, "\n"), 13u) << report;
 }
 
 void SetEnvironment(const char* name, const std::string& value) {

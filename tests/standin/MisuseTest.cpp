@@ -25,70 +25,53 @@ struct MisuseCase {
 
 char program[] = "Quorvane.exe";
 char option[] = "/names";
+char* noArguments[] = {nullptr};
+char* toolArguments[] = {program, option, nullptr};
 
-// NIFReadEntries as the tool calls it, with the changes `change` makes to
-// its arguments; any memory returned is freed.
+// NIFReadEntries as the tool calls it, with the changes `change` makes to its
+// arguments (for a pointer, whether it is passed); any memory returned is freed.
 struct ReadArguments {
-  ReadPosition position{};
-  ReadPosition* positionPointer = &position;
-  std::uint16_t skipNavigator = 1;
-  std::uint32_t skipCount = 1;
-  std::uint16_t returnNavigator = 1;
-  std::uint32_t returnCount = 0xFFFFFFFF;
-  std::uint32_t mask = 1;
-  MemHandle memory = 0;
-  MemHandle* memoryPointer = &memory;
-  std::uint16_t length = 0;
-  std::uint16_t* lengthPointer = &length;
-  std::uint32_t skipped = 0;
-  std::uint32_t* skippedPointer = nullptr;
-  std::uint32_t returned = 0;
-  std::uint32_t* returnedPointer = &returned;
-  std::uint16_t flags = 0;
-  std::uint16_t* flagsPointer = &flags;
+  std::uint16_t skipNavigator = 1, returnNavigator = 1;
+  std::uint32_t skipCount = 1, returnCount = 0xFFFFFFFF, mask = 1;
+  bool position = true, memory = true, length = true, skipped = false, returned = true,
+       flags = true;
 };
 
 void ReadWith(const Open& open, const std::function<void(ReadArguments&)>& change) {
   ReadArguments a;
   change(a);
-  NIFReadEntries(open.collection, a.positionPointer, a.skipNavigator, a.skipCount,
-                 a.returnNavigator, a.returnCount, a.mask, a.memoryPointer, a.lengthPointer,
-                 a.skippedPointer, a.returnedPointer, a.flagsPointer);
-  if (a.memory != 0) OSMemFree(a.memory);
+  ReadPosition position{};
+  MemHandle memory = 0;
+  std::uint16_t length = 0, flags = 0;
+  std::uint32_t skipped = 0, returned = 0;
+  NIFReadEntries(open.collection, a.position ? &position : nullptr, a.skipNavigator, a.skipCount,
+                 a.returnNavigator, a.returnCount, a.mask, a.memory ? &memory : nullptr,
+                 a.length ? &length : nullptr, a.skipped ? &skipped : nullptr,
+                 a.returned ? &returned : nullptr, a.flags ? &flags : nullptr);
+  if (memory != 0) OSMemFree(memory);
 }
 
-// NIFOpenCollection as the tool calls it, changed; a collection opened is closed.
+// NIFOpenCollection as the tool calls it, changed (for an output, whether it
+// is passed); a collection opened is closed.
 struct CollectionArguments {
   DbHandle dataDatabase;
   std::uint16_t flags = 0;
   UnreadList unread = 0;
-  CollectionHandle collection = 0;
-  CollectionHandle* collectionPointer = &collection;
-  NoteHandle viewNote = 0;
-  NoteHandle* viewNotePointer = nullptr;
-  char unid[16] = {};
-  void* unidPointer = nullptr;
-  MemHandle list = 0;
-  MemHandle* collapsedPointer = nullptr;
-  MemHandle* selectedPointer = nullptr;
+  bool collection = true, viewNote = false, unid = false, collapsed = false, selected = false;
 };
 
 void OpenCollectionWith(const Open& open, const std::function<void(CollectionArguments&)>& change) {
-  CollectionArguments a;
-  a.dataDatabase = open.db;
+  CollectionArguments a{open.db};
   change(a);
-  NIFOpenCollection(open.db, a.dataDatabase, 0xFFFF0004, a.flags, a.unread, a.collectionPointer,
-                    a.viewNotePointer, a.unidPointer, a.collapsedPointer, a.selectedPointer);
-  if (a.collection != 0) NIFCloseCollection(a.collection);
-}
-
-void ItemInfoWith(const Open& open, const char* name, std::uint16_t length, bool itemBlock,
-                  bool dataType, bool valueBlock, bool valueLength) {
-  char block[16];
-  std::uint16_t type = 0;
-  std::uint32_t bytes = 0;
-  NSFItemInfo(open.note, name, length, itemBlock ? block : nullptr, dataType ? &type : nullptr,
-              valueBlock ? block : nullptr, valueLength ? &bytes : nullptr);
+  CollectionHandle collection = 0;
+  NoteHandle viewNote = 0;
+  char unid[16] = {};
+  MemHandle list = 0;
+  NIFOpenCollection(open.db, a.dataDatabase, 0xFFFF0004, a.flags, a.unread,
+                    a.collection ? &collection : nullptr, a.viewNote ? &viewNote : nullptr,
+                    a.unid ? unid : nullptr, a.collapsed ? &list : nullptr,
+                    a.selected ? &list : nullptr);
+  if (collection != 0) NIFCloseCollection(collection);
 }
 
 // Rows of the calls that take plain values: the one named argument is the
@@ -124,18 +107,36 @@ MisuseCase LoadText(const char* argument, bool module, Status number, bool buffe
           }};
 }
 
+MisuseCase Init(const char* argument, int argc, char** argv) {
+  return {"NotesInitExtended", argument, [=](const Open&) { NotesInitExtended(argc, argv); }};
+}
+
+MisuseCase Collection(const char* argument, void (*change)(CollectionArguments&)) {
+  return {"NIFOpenCollection", argument,
+          [=](const Open& open) { OpenCollectionWith(open, change); }};
+}
+
+MisuseCase Reading(const char* argument, void (*change)(ReadArguments&)) {
+  return {"NIFReadEntries", argument, [=](const Open& open) { ReadWith(open, change); }};
+}
+
+// NSFItemInfo with a name and its length, and which outputs are passed.
+MisuseCase Info(const char* argument, const char* name, std::uint16_t length, bool itemBlock,
+                bool dataType, bool valueBlock, bool valueLength) {
+  return {"NSFItemInfo", argument, [=](const Open& open) {
+            char block[16];
+            std::uint16_t type = 0;
+            std::uint32_t bytes = 0;
+            NSFItemInfo(open.note, name, length, itemBlock ? block : nullptr,
+                        dataType ? &type : nullptr, valueBlock ? block : nullptr,
+                        valueLength ? &bytes : nullptr);
+          }};
+}
+
 const MisuseCase kCases[] = {
-    {"NotesInitExtended", "argc",
-     [](const Open&) {
-       char* argv[] = {nullptr};
-       NotesInitExtended(0, argv);
-     }},
-    {"NotesInitExtended", "argv", [](const Open&) { NotesInitExtended(1, nullptr); }},
-    {"NotesInitExtended", "argv[argc]",
-     [](const Open&) {
-       char* argv[] = {program, option, nullptr};
-       NotesInitExtended(1, argv);
-     }},
+    Init("argc", 0, noArguments),
+    Init("argv", 1, nullptr),
+    Init("argv[argc]", 1, toolArguments),
     {"NSFDbOpen", "path",
      [](const Open&) {
        DbHandle db = 0;
@@ -155,66 +156,25 @@ const MisuseCase kCases[] = {
        OpenCollectionWith(open, [&](CollectionArguments& a) { a.dataDatabase = other; });
        NSFDbClose(other);
      }},
-    {"NIFOpenCollection", "flags",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.flags = 1; });
-     }},
-    {"NIFOpenCollection", "unread list",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.unread = 5; });
-     }},
-    {"NIFOpenCollection", "collection output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.collectionPointer = nullptr; });
-     }},
-    {"NIFOpenCollection", "view note output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.viewNotePointer = &a.viewNote; });
-     }},
-    {"NIFOpenCollection", "view UNID output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.unidPointer = a.unid; });
-     }},
-    {"NIFOpenCollection", "collapsed list output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.collapsedPointer = &a.list; });
-     }},
-    {"NIFOpenCollection", "selected list output",
-     [](const Open& open) {
-       OpenCollectionWith(open, [](CollectionArguments& a) { a.selectedPointer = &a.list; });
-     }},
-    {"NIFReadEntries", "position",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.positionPointer = nullptr; });
-     }},
-    {"NIFReadEntries", "skip navigator",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipNavigator = 2; }); }},
-    {"NIFReadEntries", "skip count",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipCount = 2; }); }},
-    {"NIFReadEntries", "skip count",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.skipCount = 0; }); }},
-    {"NIFReadEntries", "return navigator",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.returnNavigator = 0x0080; });
-     }},
-    {"NIFReadEntries", "return count",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.returnCount = 10; }); }},
-    {"NIFReadEntries", "return mask",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.mask = 0x0101; }); }},
-    {"NIFReadEntries", "memory output",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.memoryPointer = nullptr; }); }},
-    {"NIFReadEntries", "length output",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.lengthPointer = nullptr; }); }},
-    {"NIFReadEntries", "skipped-count output",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.skippedPointer = &a.skipped; });
-     }},
-    {"NIFReadEntries", "returned-count output",
-     [](const Open& open) {
-       ReadWith(open, [](ReadArguments& a) { a.returnedPointer = nullptr; });
-     }},
-    {"NIFReadEntries", "signal-flags output",
-     [](const Open& open) { ReadWith(open, [](ReadArguments& a) { a.flagsPointer = nullptr; }); }},
+    Collection("flags", [](auto& a) { a.flags = 1; }),
+    Collection("unread list", [](auto& a) { a.unread = 5; }),
+    Collection("collection output", [](auto& a) { a.collection = false; }),
+    Collection("view note output", [](auto& a) { a.viewNote = true; }),
+    Collection("view UNID output", [](auto& a) { a.unid = true; }),
+    Collection("collapsed list output", [](auto& a) { a.collapsed = true; }),
+    Collection("selected list output", [](auto& a) { a.selected = true; }),
+    Reading("position", [](auto& a) { a.position = false; }),
+    Reading("skip navigator", [](auto& a) { a.skipNavigator = 2; }),
+    Reading("skip count", [](auto& a) { a.skipCount = 2; }),
+    Reading("skip count", [](auto& a) { a.skipCount = 0; }),
+    Reading("return navigator", [](auto& a) { a.returnNavigator = 0x0080; }),
+    Reading("return count", [](auto& a) { a.returnCount = 10; }),
+    Reading("return mask", [](auto& a) { a.mask = 0x0101; }),
+    Reading("memory output", [](auto& a) { a.memory = false; }),
+    Reading("length output", [](auto& a) { a.length = false; }),
+    Reading("skipped-count output", [](auto& a) { a.skipped = true; }),
+    Reading("returned-count output", [](auto& a) { a.returned = false; }),
+    Reading("signal-flags output", [](auto& a) { a.flags = false; }),
     {"NSFNoteOpen", "flags",
      [](const Open& open) {
        NoteHandle note = 0;
@@ -225,20 +185,13 @@ const MisuseCase kCases[] = {
     GetText("item name", nullptr, true, 260),
     GetText("text buffer", "MailFile", false, 260),
     GetText("size", "MailFile", true, 512),
-    {"NSFItemInfo", "item name",
-     [](const Open& open) { ItemInfoWith(open, nullptr, 0, false, false, false, false); }},
-    {"NSFItemInfo", "name length",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 3, false, false, false, false); }},
-    {"NSFItemInfo", "name length",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 5, false, false, false, false); }},
-    {"NSFItemInfo", "item block output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, true, false, false, false); }},
-    {"NSFItemInfo", "data type output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, true, false, false); }},
-    {"NSFItemInfo", "value block output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, true, false); }},
-    {"NSFItemInfo", "value length output",
-     [](const Open& open) { ItemInfoWith(open, "$REF", 4, false, false, false, true); }},
+    Info("item name", nullptr, 0, false, false, false, false),
+    Info("name length", "$REF", 3, false, false, false, false),
+    Info("name length", "$REF", 5, false, false, false, false),
+    Info("item block output", "$REF", 4, true, false, false, false),
+    Info("data type output", "$REF", 4, false, true, false, false),
+    Info("value block output", "$REF", 4, false, false, true, false),
+    Info("value length output", "$REF", 4, false, false, false, true),
     Environment("name", nullptr, true, 260),
     Environment("text buffer", "MailServer", false, 260),
     Environment("size", "MailServer", true, 259),
@@ -253,11 +206,9 @@ class Misuse : public StandInTest {
   // A session with names.nsf, its "Mail Users" collection and note 4 open,
   // opened with the tool's values.
   Open OpenAll() {
-    EXPECT_EQ(Start("view Mail Users\nnote\nMailServer: CN=Alpha/O=Acme\nMailFile: mail\\a.nsf\n"
-                    "$REF: 0001\n",
-                    "MailServer=CN=Alpha/O=Acme\n"),
-              0);
-    OpenMailUsers();
+    StartAndOpen(
+        "view Mail Users\nnote\nMailServer: CN=Alpha/O=Acme\nMailFile: mail\\a.nsf\n$REF: 0001\n",
+        "MailServer=CN=Alpha/O=Acme\n");
     Open open{db_, collection_, 0};
     EXPECT_EQ(NSFNoteOpen(db_, 4, kSummaryOnly, &open.note), 0);
     return open;
@@ -297,8 +248,7 @@ TEST_F(Misuse, TheToolsValuesAreNone) {
   ASSERT_NE(OSLockObject(memory), nullptr);
   EXPECT_EQ(OSUnlockObject(memory), 1);
   EXPECT_EQ(OSMemFree(memory), 0);
-  char* argv[] = {program, option, nullptr};
-  EXPECT_EQ(NotesInitExtended(2, argv), 0);
+  EXPECT_EQ(NotesInitExtended(2, toolArguments), 0);
   EXPECT_EQ(NSFNoteClose(open.note), 0);
   CloseMailUsers();
   EXPECT_EQ(Finish(), "");

@@ -7,8 +7,7 @@ namespace {
 class ReadEntries : public StandInTest {};
 
 TEST_F(ReadEntries, ReadsAFullBatchThenTheRest) {
-  ASSERT_EQ(Start(MailUsers(16385)), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(16385));
   ReadPosition position{};
   Batch first = Read(position);
   EXPECT_EQ(first.status, 0);
@@ -53,8 +52,7 @@ TEST_F(ReadEntries, BatchesAreCutByBatchSizeAndReturnCount) {
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(std::to_string(test.entries) + " " + test.ini + std::to_string(test.returnCount));
-    ASSERT_EQ(Start(MailUsers(test.entries), test.ini), 0);
-    OpenMailUsers();
+    StartAndOpen(MailUsers(test.entries), test.ini);
     std::vector<std::uint32_t> sizes;
     const std::vector<NoteId> ids = ReadAll(&sizes, test.returnCount);
     EXPECT_EQ(sizes, test.sizes);
@@ -69,8 +67,7 @@ TEST_F(ReadEntries, BatchesAreCutByBatchSizeAndReturnCount) {
 }
 
 TEST_F(ReadEntries, SkipCountMovesForwardFromTheLastEntryRead) {
-  ASSERT_EQ(Start(MailUsers(6)), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(6));
   const struct {
     std::uint32_t skip;
     std::vector<NoteId> ids;
@@ -119,8 +116,7 @@ TEST_F(ReadEntries, RejectsWhatTheStandInDoesNotServe) {
                {1, 0x80, 1, "return navigator"},
                {1, 1, 0x0100, "return mask"},
                {1, 1, 0x0101, "return mask"}};
-  ASSERT_EQ(Start(MailUsers(3)), 0);
-  OpenMailUsers();
+  StartAndOpen(MailUsers(3));
   std::uint16_t length = 1, flags = 1;
   for (const auto& test : cases) {
     ReadPosition position{};
@@ -142,12 +138,7 @@ TEST_F(ReadEntries, RejectsWhatTheStandInDoesNotServe) {
   ExpectMisuses("NIFReadEntries", {"position"});
   EXPECT_EQ(TextOf(0x0108), "Invalid argument");
   const std::string report = Finish();
-  std::size_t lines = 0;
-  for (std::size_t at = 0;
-       (at = report.find("misuse: NIFReadEntries with", at)) != std::string::npos; ++at) {
-    ++lines;
-  }
-  EXPECT_EQ(lines, 5u) << report;
+  EXPECT_EQ(Occurrences(report, "misuse: NIFReadEntries with"), 5u) << report;
 }
 
 }  // namespace

@@ -11,12 +11,18 @@ Status InitAsTool() {
   return NotesInitExtended(1, argv);
 }
 
-std::vector<std::string> Misuses() { return TheSession().misuses(); }
-
 std::string TextOf(Status status) {
   char text[512];
   OSLoadString(nullptr, status & kStatusTextMask, text, sizeof text);
   return text;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& piece) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+    ++count;
+  }
+  return count;
 }
 
 std::string MailUsers(int count) {
@@ -49,17 +55,22 @@ Status StandInTest::Start(const std::string& names, const std::string& iniLines)
   return InitAsTool();
 }
 
+void StandInTest::StartAndOpen(const std::string& names, const std::string& iniLines) {
+  ASSERT_EQ(Start(names, iniLines), 0);
+  OpenMailUsers();
+}
+
 std::string StandInTest::Finish() {
   NotesTerm();
   return ReadFile("leaks.txt");
 }
 
 void StandInTest::OpenMailUsers() {
-  NoteId view = 0;
   ASSERT_EQ(NSFDbOpen("names.nsf", &db_), 0);
-  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kViewNoteClass, "-G40n^", &view, 0), 0);
+  ASSERT_EQ(NIFFindDesignNoteExt(db_, "Mail Users", kViewNoteClass, "-G40n^", &view_, 0), 0);
   ASSERT_EQ(
-      NIFOpenCollection(db_, db_, view, 0, 0, &collection_, nullptr, nullptr, nullptr, nullptr), 0);
+      NIFOpenCollection(db_, db_, view_, 0, 0, &collection_, nullptr, nullptr, nullptr, nullptr),
+      0);
 }
 
 void StandInTest::CloseMailUsers() {
@@ -67,12 +78,12 @@ void StandInTest::CloseMailUsers() {
   EXPECT_EQ(NSFDbClose(db_), 0);
 }
 
-Batch StandInTest::Read(ReadPosition& position, std::uint32_t count) {
+Batch StandInTest::Read(ReadPosition& position, std::uint32_t count, bool keepMemory) {
   Batch batch;
   batch.status =
       NIFReadEntries(collection_, &position, kNextNavigator, 1, kNextNavigator, count, kNoteIdMask,
                      &batch.memory, &batch.length, nullptr, &batch.returned, &batch.flags);
-  if (batch.memory != 0) {
+  if (batch.memory != 0 && !keepMemory) {
     const auto* ids = static_cast<const NoteId*>(OSLockObject(batch.memory));
     if (ids != nullptr) batch.ids.assign(ids, ids + batch.returned);
     OSUnlockObject(batch.memory);
@@ -81,19 +92,14 @@ Batch StandInTest::Read(ReadPosition& position, std::uint32_t count) {
   return batch;
 }
 
-MemHandle StandInTest::ReadBatch(ReadPosition& position, std::uint32_t* returned) {
-  MemHandle memory = 0;
-  std::uint16_t length = 0, flags = 0;
-  std::uint32_t count = 0;
-  EXPECT_EQ(NIFReadEntries(collection_, &position, kNextNavigator, 1, kNextNavigator, kAllThatFit,
-                           kNoteIdMask, &memory, &length, nullptr, &count, &flags),
-            0);
-  if (returned != nullptr) *returned = count;
-  return memory;
+MemHandle StandInTest::ReadBatch(ReadPosition& position) {
+  const Batch batch = Read(position, kAllThatFit, true);
+  EXPECT_EQ(batch.status, 0);
+  return batch.memory;
 }
 
 std::vector<std::string> StandInTest::NewMisuses() {
-  const std::vector<std::string> all = Misuses();
+  const std::vector<std::string> all = TheSession().misuses();
   if (seenMisuses_ > all.size()) seenMisuses_ = 0;  // a new session began
   std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(seenMisuses_),
                                  all.end());

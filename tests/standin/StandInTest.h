@@ -20,15 +20,16 @@ using namespace standin;
 
 // NotesInitExtended as the tool calls it: a program name and a null entry.
 Status InitAsTool();
-// The misuses recorded so far in the running session.
-std::vector<std::string> Misuses();
 
 std::string TextOf(Status status);  // OSLoadString of status & 0x3fff
+// How many times `piece` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& piece);
 
 // A directory whose view "Mail Users" holds `count` notes with ids 4, 8, ...
 std::string MailUsers(int count);
 
-// One NIFReadEntries call as the tool makes it, with the memory read and freed.
+// One NIFReadEntries call as the tool makes it, with the memory read and freed
+// unless kept.
 struct Batch {
   Status status = 0;
   MemHandle memory = 0;
@@ -46,14 +47,16 @@ class StandInTest : public ::testing::Test {
   // Writes names.nsf and notes.ini (a leak report plus `iniLines`), then
   // calls NotesInitExtended.
   Status Start(const std::string& names, const std::string& iniLines = "");
+  // Start, expected to succeed, then OpenMailUsers.
+  void StartAndOpen(const std::string& names, const std::string& iniLines = "");
   // Calls NotesTerm and gives the leak report.
   std::string Finish();
-  // Opens names.nsf and the "Mail Users" collection into db_ and collection_.
+  // Opens names.nsf and the "Mail Users" collection into db_, view_ and collection_.
   void OpenMailUsers();
   void CloseMailUsers();
-  Batch Read(ReadPosition& position, std::uint32_t count = 0xFFFFFFFF);
+  Batch Read(ReadPosition& position, std::uint32_t count = 0xFFFFFFFF, bool keepMemory = false);
   // One NIFReadEntries with the tool's values; the memory is left to the caller.
-  MemHandle ReadBatch(ReadPosition& position, std::uint32_t* returned = nullptr);
+  MemHandle ReadBatch(ReadPosition& position);
   // The misuse lines recorded since the last call (or since Start).
   std::vector<std::string> NewMisuses();
   // Expects the misuses since the last check to be one line per argument of
@@ -64,6 +67,7 @@ class StandInTest : public ::testing::Test {
                               std::uint32_t count = 0xFFFFFFFF);
 
   DbHandle db_ = 0;
+  NoteId view_ = 0;
   CollectionHandle collection_ = 0;
   fs::path directory_;
 
