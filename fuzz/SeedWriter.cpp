@@ -128,12 +128,6 @@ std::vector<std::pair<std::string, std::vector<std::string>>> RunOptionsSeeds() 
   };
 }
 
-bool Write(const fs::path& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary);
-  out << bytes;
-  return static_cast<bool>(out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,7 +145,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "seed %s does not decode to itself\n", seed.first.c_str());
       return 1;
     }
-    if (!Write(root / "census" / seed.first, bytes)) return 1;
+    if (!(std::ofstream(root / "census" / seed.first, std::ios::binary) << bytes)) return 1;
   }
   for (const auto& seed : RunOptionsSeeds()) {
     std::string bytes;
@@ -159,7 +153,7 @@ int main(int argc, char** argv) {
       if (i > 0) bytes += '\0';
       bytes += seed.second[i];
     }
-    if (!Write(root / "run_options" / seed.first, bytes)) return 1;
+    if (!(std::ofstream(root / "run_options" / seed.first, std::ios::binary) << bytes)) return 1;
   }
   return 0;
 }
