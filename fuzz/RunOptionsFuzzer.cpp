@@ -25,7 +25,6 @@
 
 #include "Driver.h"
 #include "FuzzCheck.h"
-#include "StdoutCapture.h"
 
 namespace {
 
