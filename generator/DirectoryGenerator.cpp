@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 #include <functional>
 #include <system_error>
@@ -103,11 +102,9 @@ class NotesWriter {
   }
 
   // A failed write sets the stream's error flag, which the caller checks.
-  __attribute__((format(printf, 2, 3))) void Put(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(out_, format, arguments);
-    va_end(arguments);
+  template <typename... Arguments>
+  void Put(const char* format, Arguments... arguments) {
+    std::fprintf(out_, format, arguments...);
   }
   void Item(const char* name, const std::string& value) {
     Put("%s%s: %s%s", indent_, name, value.c_str(), lineEnd_);
