@@ -82,6 +82,8 @@ Expected Model(const std::vector<std::string>& words) {
     if (word == "/names") expected.options.listNames = true;
     if (word == "/details") expected.options.listDetails = true;
     if (word == "/help" || word == "/?") expected.options.helpRequested = true;
+    if (word == "/check") expected.options.check = true;
+    if (word == "/servers") expected.options.allServers = true;
     if (word == "/path") {
       if (i + 1 == words.size()) {
         expected.proceeds = false;
@@ -100,7 +102,8 @@ Expected Model(const std::vector<std::string>& words) {
   // A bare command line counts; otherwise an option word must ask for work
   // before the scan ends, and a "/path" that failed ended it.
   expected.options.run = words.size() == 1 || pathEntered || expected.options.listNames ||
-                         expected.options.listDetails;
+                         expected.options.listDetails || expected.options.check ||
+                         expected.options.allServers;
   Require(stat(".", &expected.directory) == 0, "model's directory can be examined");
   Require(fchdir(sandbox->directory) == 0, "model puts the working directory back");
   return expected;
@@ -143,6 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(options.listNames == expected.options.listNames, "/names sets listNames");
   Require(options.listDetails == expected.options.listDetails, "/details sets listDetails");
   Require(options.helpRequested == expected.options.helpRequested, "/help and /? set help");
+  Require(options.check == expected.options.check, "/check sets check");
+  Require(options.allServers == expected.options.allServers, "/servers sets allServers");
   Require(options.run == expected.options.run, "run is set exactly when there is work");
   Require(SameDirectory(now, expected.directory), "working directory is the last one entered");
   return 0;

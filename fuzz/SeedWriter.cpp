@@ -116,6 +116,8 @@ std::vector<std::pair<std::string, std::vector<std::string>>> RunOptionsSeeds() 
       {"details", {"/details"}},
       {"help", {"/help"}},
       {"question-mark", {"/?"}},
+      {"check", {"/check"}},
+      {"servers", {"/servers", "/path", "data"}},
       {"unknown", {"/NAMES", "extra"}},
       {"path", {"/path", "data"}},
       {"path-alone", {"/path"}},
