@@ -33,7 +33,7 @@ void BM_Census(benchmark::State& state) {
 
 void BM_Floor(benchmark::State& state) {
   InstallSyntheticNotes(kNotes);
-  for (auto _ : state) benchmark::DoNotOptimize(WalkFloor());
+  for (auto _ : state) benchmark::DoNotOptimize(WalkFloor(SyntheticNoteCalls));
   PerNote(state);
 }
 

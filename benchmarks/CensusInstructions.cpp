@@ -14,7 +14,7 @@
 #include "SyntheticNotes.h"
 
 extern "C" __attribute__((noinline)) std::uint32_t MeasuredWalk(bool census) {
-  if (!census) return WalkFloor();
+  if (!census) return WalkFloor(SyntheticNoteCalls);
   std::uint32_t total = 0;
   return CountMailboxes(kSyntheticServer, total, false, false) ? total : 0xFFFFFFFF;
 }

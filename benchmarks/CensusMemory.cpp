@@ -21,6 +21,7 @@
 #include <new>
 
 #include "Census.h"
+#include "FloorWalk.h"
 #include "StandInBinding.h"
 
 namespace {
@@ -60,42 +61,10 @@ void BindStandInMeasured() {
   NotesApi.NSFDbOpen = OpenAndResetPeak;
 }
 
-// The stand-in calls of a census, made for every note, without the census.
-std::uint32_t WalkCalls() {
-  char text[260];
-  std::uint32_t notes = 0;
-  DbHandle database = 0;
-  NoteId viewId = 0;
-  CollectionHandle collection = 0;
-  if (NotesApi.NSFDbOpen("names.nsf", &database) != 0) return 0;
-  NotesApi.NIFFindDesignNoteExt(database, "Mail Users", kNoteClassView, "-G40n^", &viewId, 0);
-  NotesApi.NIFOpenCollection(database, database, viewId, 0, 0, &collection, nullptr, nullptr,
-                             nullptr, nullptr);
-  CollectionPosition position{};
-  std::uint16_t signalFlags = 0;
-  do {
-    MemHandle buffer = 0;
-    std::uint16_t length = 0;
-    std::uint32_t returned = 0;
-    NotesApi.NIFReadEntries(collection, &position, kNavigateNext, 1, kNavigateNext, kReadAllThatFit,
-                            kReadMaskNoteId, &buffer, &length, nullptr, &returned, &signalFlags);
-    if (buffer == 0) break;
-    const NoteId* noteIds = static_cast<const NoteId*>(NotesApi.OSLockObject(buffer));
-    for (std::uint32_t i = 0; i < returned; ++i) {
-      NoteHandle note = 0;
-      if (NotesApi.NSFNoteOpen(database, noteIds[i], kNoteOpenSummary, &note) != 0) continue;
-      NotesApi.NSFItemGetText(note, "MailServer", text, sizeof text);
-      NotesApi.NSFItemInfo(note, "$REF", 4, nullptr, nullptr, nullptr, nullptr);
-      NotesApi.NSFItemGetText(note, "MailFile", text, sizeof text);
-      NotesApi.NSFNoteClose(note);
-      ++notes;
-    }
-    NotesApi.OSUnlockObject(buffer);
-    NotesApi.OSMemFree(buffer);
-  } while (signalFlags & kSignalMoreToDo);
-  NotesApi.NIFCloseCollection(collection);
-  NotesApi.NSFDbClose(database);
-  return notes;
+// A census's calls for every note, whatever it holds: the walk of "calls".
+const NoteCalls& EveryCall(NoteId) {
+  static const NoteCalls every{true, true};
+  return every;
 }
 
 }  // namespace
@@ -134,7 +103,7 @@ int main(int argc, char** argv) {
     NotesApi.OSGetEnvironmentString("MailServer", server, sizeof server);
     ok = CountMailboxes(server, result, false, false);
   } else {
-    result = WalkCalls();
+    result = WalkFloor(EveryCall);
   }
   const std::size_t walkPeak = peak - inUseAfterLoad;
   NotesApi.NotesTerm();

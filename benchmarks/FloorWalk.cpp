@@ -1,9 +1,6 @@
 #include "FloorWalk.h"
 
-#include "NotesApi.h"
-#include "SyntheticNotes.h"
-
-std::uint32_t WalkFloor() {
+std::uint32_t WalkFloor(const NoteCalls& (*calls)(NoteId)) {
   constexpr std::uint16_t kTextSize = 260;
   char text[kTextSize];
   std::uint32_t mailFilesRead = 0;
@@ -30,12 +27,10 @@ std::uint32_t WalkFloor() {
       NoteHandle note = 0;
       if (NotesApi.NSFNoteOpen(database, noteIds[i], kNoteOpenSummary, &note) != 0) continue;
       NotesApi.NSFItemGetText(note, "MailServer", text, kTextSize);
-      // Which calls follow is known from the note's shape, so the walk does
-      // not compare what it read.
-      const NoteCalls& calls = SyntheticNoteCalls(noteIds[i]);
-      if (calls.asksResponse) {
+      const NoteCalls& next = calls(noteIds[i]);
+      if (next.asksResponse) {
         NotesApi.NSFItemInfo(note, "$REF", 4, nullptr, nullptr, nullptr, nullptr);
-        if (calls.readsMailFile) {
+        if (next.readsMailFile) {
           NotesApi.NSFItemGetText(note, "MailFile", text, kTextSize);
           ++mailFilesRead;
         }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "FloorWalk.h"
 #include "NotesApi.h"
 
 // The server the synthetic notes are mailboxes of.
@@ -18,12 +19,5 @@ void InstallSyntheticNotes(std::uint32_t notes);
 // How many of the first `notes` notes are mailboxes of kSyntheticServer.
 std::uint32_t SyntheticMailboxes(std::uint32_t notes);
 
-// The calls a census makes for a note after opening it and reading
-// "MailServer": whether it asks for "$REF", and whether it then reads
-// "MailFile". The floor walk follows it to make the same calls.
-struct NoteCalls {
-  bool opens;
-  bool asksResponse;
-  bool readsMailFile;
-};
+// The calls a census makes for each note (see FloorWalk.h).
 const NoteCalls& SyntheticNoteCalls(NoteId noteId);

@@ -15,7 +15,6 @@
 #include "CensusModel.h"
 #include "FakeNotes.h"
 #include "FuzzCheck.h"
-#include "StdoutCapture.h"
 
 namespace {
 

@@ -74,4 +74,4 @@ struct CensusInput {
 };
 
 CensusInput DecodeCensusInput(const std::uint8_t* data, std::size_t size);
-std::string EncodeCensusInput(const CensusInput& input);
+std::string EncodeCensusInput(CensusInput input);

@@ -20,12 +20,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Driver.h"
 #include "FuzzCheck.h"
-#include "StdoutCapture.h"
 
 namespace {
 
@@ -41,11 +42,8 @@ struct Sandbox {
 Sandbox* sandbox = nullptr;
 
 void RemoveSandbox() {
-  if (sandbox == nullptr) return;
-  unlinkat(sandbox->directory, "notes.ini", 0);
-  unlinkat(sandbox->directory, "data/deeper", AT_REMOVEDIR);
-  unlinkat(sandbox->directory, "data", AT_REMOVEDIR);
-  rmdir(sandbox->root.c_str());
+  std::error_code ignored;
+  if (sandbox != nullptr) std::filesystem::remove_all(sandbox->root, ignored);
 }
 
 void MakeSandbox() {
@@ -57,11 +55,9 @@ void MakeSandbox() {
   sandbox->root = name;
   sandbox->directory = open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   Require(sandbox->directory >= 0, "sandbox directory opens");
-  Require(mkdirat(sandbox->directory, "data", 0755) == 0 &&
-              mkdirat(sandbox->directory, "data/deeper", 0755) == 0,
-          "sandbox subdirectories are made");
-  int file = openat(sandbox->directory, "notes.ini", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  Require(file >= 0 && close(file) == 0, "sandbox file is made");
+  std::error_code error;
+  std::filesystem::create_directories(sandbox->root + "/data/deeper", error);
+  Require(!error && std::ofstream(sandbox->root + "/notes.ini"), "sandbox content is made");
   std::atexit(RemoveSandbox);
 }
 
@@ -77,21 +73,24 @@ struct Expected {
   struct stat directory {};  // where the scan must leave the working directory
 };
 
-Expected Model(const std::vector<std::string>& arguments) {
+// The arguments are words[1] on.
+Expected Model(const std::vector<std::string>& words) {
   Expected expected;
   bool pathEntered = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& word = arguments[i];
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string& word = words[i];
     if (word == "/names") expected.options.listNames = true;
     if (word == "/details") expected.options.listDetails = true;
     if (word == "/help" || word == "/?") expected.options.helpRequested = true;
+    if (word == "/check") expected.options.check = true;
+    if (word == "/servers") expected.options.allServers = true;
     if (word == "/path") {
-      if (i + 1 == arguments.size()) {
+      if (i + 1 == words.size()) {
         expected.proceeds = false;
         expected.out = "Path not specified.\n";
         break;
       }
-      const std::string& target = arguments[++i];
+      const std::string& target = words[++i];
       if (chdir(target.c_str()) != 0) {
         expected.proceeds = false;
         expected.out = "Error: Unable to change directory (" + target + ").\n";
@@ -102,8 +101,9 @@ Expected Model(const std::vector<std::string>& arguments) {
   }
   // A bare command line counts; otherwise an option word must ask for work
   // before the scan ends, and a "/path" that failed ended it.
-  expected.options.run = arguments.empty() || pathEntered || expected.options.listNames ||
-                         expected.options.listDetails;
+  expected.options.run = words.size() == 1 || pathEntered || expected.options.listNames ||
+                         expected.options.listDetails || expected.options.check ||
+                         expected.options.allServers;
   Require(stat(".", &expected.directory) == 0, "model's directory can be examined");
   Require(fchdir(sandbox->directory) == 0, "model puts the working directory back");
   return expected;
@@ -119,25 +119,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Require(fchdir(sandbox->directory) == 0, "run starts in the sandbox");
 
-  std::vector<std::string> arguments;
-  if (size > 0) {
-    std::string text(reinterpret_cast<const char*>(data), size);
-    std::size_t start = 0;
-    while (arguments.size() < kMaxArguments) {
-      std::size_t end = text.find('\0', start);
-      arguments.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-      if (end == std::string::npos) break;
-      start = end + 1;
-    }
-  }
-
   std::vector<std::string> words{"Quorvane"};
-  words.insert(words.end(), arguments.begin(), arguments.end());
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  for (std::size_t start = 0; size > 0 && words.size() <= kMaxArguments;) {
+    const std::size_t end = text.find('\0', start);
+    words.push_back(text.substr(start, end - start));  // to the end when there is no zero
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
 
-  Expected expected = Model(arguments);
+  Expected expected = Model(words);
   Options options;
   capture->Begin();
   bool proceeds = RunOptions(static_cast<int>(words.size()), argv.data(), options);
@@ -152,6 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(options.listNames == expected.options.listNames, "/names sets listNames");
   Require(options.listDetails == expected.options.listDetails, "/details sets listDetails");
   Require(options.helpRequested == expected.options.helpRequested, "/help and /? set help");
+  Require(options.check == expected.options.check, "/check sets check");
+  Require(options.allServers == expected.options.allServers, "/servers sets allServers");
   Require(options.run == expected.options.run, "run is set exactly when there is work");
   Require(SameDirectory(now, expected.directory), "working directory is the last one entered");
   return 0;

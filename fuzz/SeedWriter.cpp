@@ -116,6 +116,8 @@ std::vector<std::pair<std::string, std::vector<std::string>>> RunOptionsSeeds() 
       {"details", {"/details"}},
       {"help", {"/help"}},
       {"question-mark", {"/?"}},
+      {"check", {"/check"}},
+      {"servers", {"/servers", "/path", "data"}},
       {"unknown", {"/NAMES", "extra"}},
       {"path", {"/path", "data"}},
       {"path-alone", {"/path"}},
@@ -126,12 +128,6 @@ std::vector<std::pair<std::string, std::vector<std::string>>> RunOptionsSeeds() 
       {"help-with-names", {"/names", "/help", "/path", ".."}},
       {"empty-word", {"", "/path", ""}},
   };
-}
-
-bool Write(const fs::path& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary);
-  out << bytes;
-  return static_cast<bool>(out);
 }
 
 }  // namespace
@@ -151,7 +147,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "seed %s does not decode to itself\n", seed.first.c_str());
       return 1;
     }
-    if (!Write(root / "census" / seed.first, bytes)) return 1;
+    if (!(std::ofstream(root / "census" / seed.first, std::ios::binary) << bytes)) return 1;
   }
   for (const auto& seed : RunOptionsSeeds()) {
     std::string bytes;
@@ -159,7 +155,7 @@ int main(int argc, char** argv) {
       if (i > 0) bytes += '\0';
       bytes += seed.second[i];
     }
-    if (!Write(root / "run_options" / seed.first, bytes)) return 1;
+    if (!(std::ofstream(root / "run_options" / seed.first, std::ios::binary) << bytes)) return 1;
   }
   return 0;
 }

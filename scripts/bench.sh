@@ -53,6 +53,8 @@ field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
 # counted OUTPUT: the count the tool printed.
 counted() { tr -d '\r' <"$1" | sed -n 's/^Mailbox count: //p'; }
+# check WHAT GOT WANT: ends the run when a count is not the generator's.
+check() { [ "$2" = "$3" ] || { echo "bench: $1 counted $2, expected $3" >&2; exit 1; }; }
 
 census() {
   build_native census_benchmark
@@ -61,8 +63,9 @@ census() {
   out=$("$bench/bin/census_benchmark" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true 2>&1 | tee /dev/stderr)
   local floor census
-  floor=$(awk '/^BM_Floor.*_median/ {sub(/.*per_note=/, ""); sub(/ns.*/, ""); print}' <<<"$out")
-  census=$(awk '/^BM_Census.*_median/ {sub(/.*per_note=/, ""); sub(/ns.*/, ""); print}' <<<"$out")
+  median_ns() { awk "/^BM_$1.*_median/"' {sub(/.*per_note=/, ""); sub(/ns.*/, ""); print}' <<<"$out"; }
+  floor=$(median_ns Floor)
+  census=$(median_ns Census)
   echo
   printf 'median CPU time per note over 10^6 notes:\n'
   printf 'floor:  %6.1f ns per note\ncensus: %6.1f ns per note\nthe census own work: %.1f ns per note\n' \
@@ -135,10 +138,7 @@ memory() {
     local loaded full
     loaded=$(peak_rss "$data/notes-$notes-loaded" /dev/null)
     full=$(peak_rss "$data/notes-$notes" "$data/count-$notes.out")
-    if [ "$(counted "$data/count-$notes.out")" != "$(expected "$notes")" ]; then
-      echo "bench: the tool counted $(counted "$data/count-$notes.out"), expected $(expected "$notes")" >&2
-      exit 1
-    fi
+    check "the tool" "$(counted "$data/count-$notes.out")" "$(expected "$notes")"
     [ -n "$base" ] || base=$loaded
     printf '%9s %13s %12s %12s %14s %12s\n' "$notes" "$(file_kib "$notes")" "$loaded" "$full" \
       $((loaded - base)) $((full - loaded))
@@ -160,10 +160,7 @@ EXPLAIN
     local census calls
     census=$("$bench/bin/census_memory" census "$data/notes-$notes")
     calls=$("$bench/bin/census_memory" calls "$data/notes-$notes")
-    if [ "$(field counted "$census")" != "$(expected "$notes")" ]; then
-      echo "bench: census_memory counted $(field counted "$census"), expected $(expected "$notes")" >&2
-      exit 1
-    fi
+    check census_memory "$(field counted "$census")" "$(expected "$notes")"
     local c k
     c=$(field walk_heap_peak_bytes "$census")
     k=$(field walk_heap_peak_bytes "$calls")
@@ -216,17 +213,14 @@ wine() {
   run "load only, 10^6 notes" "$data/wine-loaded.out" "$data/notes-$notes-loaded"
   run "count, 10^6 notes" "$data/wine-count.out" "$data/notes-$notes"
   run "/details to a file, 10^6 notes" "$data/wine-details.out" "$data/notes-$notes" /details
-  local want
+  local want listed
   want=$(expected "$notes")
-  local listed
   listed=$(tr -d '\r' <"$data/wine-details.out" |
     grep -vc -e '^$' -e '^Mailboxes:$' -e '^Mailbox count: ' || true)
   echo "count printed: $(counted "$data/wine-count.out") (expected $want);" \
     "/details: $listed mailbox lines, $(($(stat -c %s "$data/wine-details.out") / 1024)) KiB"
-  if [ "$(counted "$data/wine-count.out")" != "$want" ] || [ "$listed" != "$want" ]; then
-    echo "bench: the count or the listing under Wine differs from the generator's count" >&2
-    exit 1
-  fi
+  check "the tool under Wine" "$(counted "$data/wine-count.out")" "$want"
+  check "/details under Wine" "$listed" "$want"
 }
 
 [ "$#" -eq 1 ] || usage
