@@ -246,23 +246,23 @@ void PrintMailboxLine(NoteHandle note, const char* mailFile, bool listDetails) {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+bool AllBlank(const char* text) {
+  while (IsBlank(*text)) ++text;
+  return *text == '\0';
+}
+
 // Whether two server values are equal once ASCII letter case is ignored and
-// blanks at either end are dropped.
+// blanks at either end are dropped: past their leading blanks, they agree up
+// to a point from which both hold blanks only. Another server's name differs
+// within its first few bytes, so the test costs little.
 bool LooselyEqual(const char* a, const char* b) {
-  auto trim = [](const char*& begin, const char*& end) {
-    end = begin + std::strlen(begin);
-    while (begin != end && IsBlank(*begin)) ++begin;
-    while (end != begin && IsBlank(end[-1])) --end;
-  };
-  const char* aEnd = nullptr;
-  const char* bEnd = nullptr;
-  trim(a, aEnd);
-  trim(b, bEnd);
-  if (aEnd - a != bEnd - b) return false;
-  for (; a != aEnd; ++a, ++b) {
-    if (AsciiLower(*a) != AsciiLower(*b)) return false;
+  while (IsBlank(*a)) ++a;
+  while (IsBlank(*b)) ++b;
+  while (*a != '\0' && AsciiLower(*a) == AsciiLower(*b)) {
+    ++a;
+    ++b;
   }
-  return true;
+  return AllBlank(a) && AllBlank(b);
 }
 
 // Adds one note to a text's tally.
