@@ -145,6 +145,23 @@ TEST_F(DriverTest, ProgramNameIsNeverTakenForAnOption) {
   }
 }
 
+// Options for a run with the given flags set besides.
+Options RunWith(bool listNames, bool check, bool allServers) {
+  Options options;
+  options.run = true;
+  options.listNames = listNames;
+  options.check = check;
+  options.allServers = allServers;
+  return options;
+}
+
+// What /check prints of the library and the data directory: no library is
+// bound in these tests, so it names none.
+std::string Bound() {
+  return "  Library: \n  Found through: the default search\n  Data directory: " +
+         fs::current_path().string() + "\n";
+}
+
 struct SessionRun {
   int status;
   std::string out;
@@ -217,16 +234,14 @@ TEST_F(DriverTest, SessionReportsTheCountOrTheFailure) {
 }
 
 TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
-  // No library is bound here, so the block names none.
-  const std::string data = "  Library: \n  Found through: the default search\n  Data directory: " +
-                           fs::current_path().string() + "\n";
+  const std::string data = Bound();
   const std::string failed = "Error: Unable to count mailboxes.\n";
   const std::string table =
       "\nMailboxes per server:\n\n      2  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
       "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 4\n\n";
   struct Case {
     const char* name;
-    Options options;         // listNames, listDetails, helpRequested, run, check, allServers
+    Options options;
     std::string mailServer;  // "-": the variable is unset
     bool unopenable;         // the last note does not open, nor one more
     NotesStatus dbOpenStatus;
@@ -234,66 +249,37 @@ TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
     std::string out;
   };
   const std::vector<Case> cases = {
-      {"complete",
-       {false, false, false, true, true},
-       "CN=Beta/O=Acme",
-       false,
-       0,
-       0,
+      {"complete", RunWith(false, true, false), "CN=Beta/O=Acme", false, 0, 0,
        "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Beta/O=Acme\"\n" + data +
            "  View entries read: 5\n  Mailboxes counted: 1\n  Not opened: 0\n"
            "  Without a mail server: 1\n  Other servers: 3\n  Near misses: 0\n"
            "  Response notes: 0\n  Without a mail file: 0\n  Result: complete\n"},
-      {"a near miss and a note not opened",
-       {false, false, false, true, true},
-       "CN=Alpha/O=Acme",
-       true,
-       0,
+      {"a near miss and a note not opened", RunWith(false, true, false), "CN=Alpha/O=Acme", true, 0,
        2,
        "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
            "  View entries read: 6\n  Mailboxes counted: 1\n  Not opened: 2\n"
            "    2  text of 0x0109\n  Without a mail server: 1\n  Other servers: 1\n"
            "  Near misses: 1\n    1  \"cn=alpha/o=acme\"\n"
            "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
-      {"server name not set",
-       {false, false, false, true, true},
-       "-",
-       false,
-       0,
-       2,
+      {"server name not set", RunWith(false, true, false), "-", false, 0, 2,
        "\nMailbox count: 0\n\nCheck:\n  Server name: not set\n" + data +
            "  View entries read: 5\n  Mailboxes counted: 0\n  Not opened: 0\n"
            "  Without a mail server: 1\n  Other servers: 4\n  Near misses: 0\n"
            "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
-      {"census fails",
-       {false, false, false, true, true},
-       "CN=Alpha/O=Acme",
-       false,
-       0x0102,
-       1,
+      {"census fails", RunWith(false, true, false), "CN=Alpha/O=Acme", false, 0x0102, 1,
        failed + "Check:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
            "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
            "  Without a mail server: 0\n  Other servers: 0\n  Near misses: 0\n"
            "  Response notes: 0\n  Without a mail file: 0\n  Result: failed\n"},
-      {"every server", {false, false, false, true, false, true}, "-", false, 0, 0, table},
-      {"every server, one note not opened",
-       {false, false, false, true, true, true},
-       "-",
-       true,
-       0,
-       2,
+      {"every server", RunWith(false, false, true), "-", false, 0, 0, table},
+      {"every server, one note not opened", RunWith(false, true, true), "-", true, 0, 2,
        "\nMailboxes per server:\n\n      1  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
        "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 3\n\nCheck:\n" +
            data +
            "  View entries read: 6\n  Mailboxes counted: 3\n  Not opened: 2\n"
            "    2  text of 0x0109\n  Without a mail server: 1\n"
            "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
-      {"every server, census fails",
-       {false, false, false, true, true, true},
-       "-",
-       false,
-       0x0102,
-       1,
+      {"every server, census fails", RunWith(false, true, true), "-", false, 0x0102, 1,
        failed + "Check:\n" + data +
            "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
            "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
@@ -330,7 +316,7 @@ TEST_F(DriverTest, StopEndsTheRunCleanlyWhereverItComes) {
   const std::string failed = "Error: Unable to count mailboxes.\n";
   struct Case {
     const char* name;
-    Options options;      // listNames, listDetails, helpRequested, run, check, allServers
+    Options options;
     NoteId stopAt;        // the stop comes as this note is opened; 0: during the start
     std::uint32_t batch;  // NoteIds per read
     std::string out;
@@ -340,19 +326,11 @@ TEST_F(DriverTest, StopEndsTheRunCleanlyWhereverItComes) {
       {"during the start", {}, 0, 16384, "", 0},
       {"during the walk", {}, 8, 16384, failed, 2},
       {"at a batch's end", {}, 8, 2, failed, 2},
-      {"during a listing",
-       {true, false, false, true},
-       12,
-       16384,
-       "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\nmail/c.nsf\n" + failed,
-       3},
-      {"under /servers with /check",
-       {false, false, false, true, true, true},
-       8,
-       2,
-       failed + "Check:\n  Library: \n  Found through: the default search\n  Data directory: " +
-           fs::current_path().string() +
-           "\n  View entries read: 2\n  Mailboxes counted: 2\n  Not opened: 0\n"
+      {"during a listing", RunWith(true, false, false), 12, 16384,
+       "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\nmail/c.nsf\n" + failed, 3},
+      {"under /servers with /check", RunWith(false, true, true), 8, 2,
+       failed + "Check:\n" + Bound() +
+           "  View entries read: 2\n  Mailboxes counted: 2\n  Not opened: 0\n"
            "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
            "  Result: failed\n",
        2},
