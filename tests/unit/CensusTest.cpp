@@ -187,70 +187,60 @@ TEST_F(CensusTest, ReadsGoOnExactlyWhileTheLibrarySignalsMore) {
 // A directory with a note of each kind, some twice, read in batches of three.
 std::vector<FakeNote> EveryKind() {
   const FakeNote base = Mailbox(0, kServer, "mail/a.nsf");
-  std::vector<FakeNote> view = {
-      base,
-      Unopenable(base, 0x0105),
-      Without(base, "MailServer"),
-      With(base, "MailServer", "CN=Beta/O=Acme"),
-      With(base, "MailServer", "cn=alpha/o=acme"),
-      With(With(base, "$REF", ""), "MailFile", "mail/r.nsf"),
-      Without(base, "MailFile"),
-      Unopenable(With(base, "MailFile", "mail/u.nsf"), 0x4109),
-      With(base, "MailServer", " CN=Alpha/O=Acme"),
-      With(base, "MailServer", "cn=alpha/o=acme"),
-      With(base, "MailServer", "CN=BETA/O=Acme"),
-      With(base, "MailFile", "mail/b.nsf"),
-      Unopenable(base, 0x0105),
-  };
+  std::vector<FakeNote> view = {base,
+                                Unopenable(base, 0x0105),
+                                Without(base, "MailServer"),
+                                With(base, "MailServer", "CN=Beta/O=Acme"),
+                                With(base, "MailServer", "cn=alpha/o=acme"),
+                                With(With(base, "$REF", ""), "MailFile", "mail/r.nsf"),
+                                Without(base, "MailFile"),
+                                Unopenable(With(base, "MailFile", "mail/u.nsf"), 0x4109),
+                                With(base, "MailServer", " CN=Alpha/O=Acme"),
+                                With(base, "MailServer", "cn=alpha/o=acme"),
+                                With(base, "MailServer", "CN=BETA/O=Acme"),
+                                With(base, "MailFile", "mail/b.nsf"),
+                                Unopenable(base, 0x0105)};
   for (std::size_t i = 0; i < view.size(); ++i) view[i].id = static_cast<NoteId>(4 * (i + 1));
   return view;
 }
 
+// Takes the census of EveryKind, read three notes at a time, listing the names:
+// the tallies by verdict (in the enumeration's order), the near misses, the
+// servers and the listing.
+void ExpectTallies(bool allServers, const std::vector<std::uint32_t>& tallies,
+                   const TextTally& nearMisses, const TextTally& servers, const std::string& out) {
+  FakeNotes fake;
+  Fresh(fake, 0, 3);
+  fake.view = EveryKind();
+  Census census;
+  census.serverName = kServer;
+  census.allServers = allServers;
+  census.listNames = true;
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(TakeCensus(census)) << allServers;
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), out) << allServers;
+  EXPECT_EQ(std::vector<std::uint32_t>(census.verdicts, census.verdicts + kNoteVerdicts), tallies)
+      << allServers;
+  // The statuses as NSFNoteOpen gave them; their texts are read later.
+  EXPECT_EQ(census.notOpened, (std::map<NotesStatus, std::uint32_t>{{0x0105, 2}, {0x4109, 1}}));
+  EXPECT_EQ(census.nearMisses, nearMisses) << allServers;
+  EXPECT_EQ(census.servers, servers) << allServers;
+  EXPECT_EQ(fake.calls["OSLoadString"], 0) << allServers;
+  EXPECT_EQ(fake.Problems(), "") << allServers;
+}
+
 TEST_F(CensusTest, EveryNoteLandsInOneTallyWithItsDetails) {
-  struct Case {
-    bool allServers;
-    std::vector<std::uint32_t> tallies;  // by verdict, in the enumeration's order
-    TextTally nearMisses, servers;
-    std::string out;  // the listing
-  };
-  const std::vector<Case> cases = {
-      {false,
-       {3, 1, 2, 3, 1, 1, 2},
-       {{" CN=Alpha/O=Acme", 1}, {"cn=alpha/o=acme", 2}},
-       {},
-       "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\n"},
-      // Every server's mailboxes, case variants apart; no note is another's.
-      {true,
-       {3, 1, 0, 0, 1, 1, 7},
-       {},
-       {{" CN=Alpha/O=Acme", 1},
-        {"CN=Alpha/O=Acme", 2},
-        {"CN=BETA/O=Acme", 1},
-        {"CN=Beta/O=Acme", 1},
-        {"cn=alpha/o=acme", 2}},
-       "\nMailboxes:\n\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/"
-       "a.nsf\nmail/b.nsf\n"},
-  };
-  for (const Case& c : cases) {
-    Fresh(0, 3);
-    fake.view = EveryKind();
-    Census census;
-    census.serverName = kServer;
-    census.allServers = c.allServers;
-    census.listNames = true;
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(TakeCensus(census)) << c.allServers;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.allServers;
-    EXPECT_EQ(std::vector<std::uint32_t>(census.verdicts, census.verdicts + kNoteVerdicts),
-              c.tallies)
-        << c.allServers;
-    // The statuses as NSFNoteOpen gave them; their texts are read later.
-    EXPECT_EQ(census.notOpened, (std::map<NotesStatus, std::uint32_t>{{0x0105, 2}, {0x4109, 1}}));
-    EXPECT_EQ(census.nearMisses, c.nearMisses) << c.allServers;
-    EXPECT_EQ(census.servers, c.servers) << c.allServers;
-    EXPECT_EQ(fake.calls["OSLoadString"], 0) << c.allServers;
-    EXPECT_EQ(fake.Problems(), "") << c.allServers;
-  }
+  ExpectTallies(false, {3, 1, 2, 3, 1, 1, 2}, {{" CN=Alpha/O=Acme", 1}, {"cn=alpha/o=acme", 2}}, {},
+                "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\n");
+  // Every server's mailboxes, case variants apart; no note is another's.
+  ExpectTallies(true, {3, 1, 0, 0, 1, 1, 7}, {},
+                {{" CN=Alpha/O=Acme", 1},
+                 {"CN=Alpha/O=Acme", 2},
+                 {"CN=BETA/O=Acme", 1},
+                 {"CN=Beta/O=Acme", 1},
+                 {"cn=alpha/o=acme", 2}},
+                "\nMailboxes:\n\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/a.nsf\nmail/"
+                "a.nsf\nmail/b.nsf\n");
 }
 
 TEST_F(CensusTest, BatchTallyIsNotLimitedToSixteenBits) {
