@@ -153,35 +153,29 @@ TEST_F(CensusTest, EveryMailboxCountsOnceHoweverTheViewIsBatched) {
 }
 
 TEST_F(CensusTest, ReadsGoOnExactlyWhileTheLibrarySignalsMore) {
-  struct Case {
-    const char* name;
-    std::map<int, std::uint32_t> batchSizes;  // by read; others take 4
-    std::map<int, std::uint16_t> readFlags;   // by read; others tell the truth
-    std::set<int> emptyMemory;                // reads whose memory holds no entry
-    std::uint32_t total;
-    int reads;
-  };
-  const std::vector<Case> cases = {
-      {"no more after the first batch", {{1, 3}}, {{1, 0}}, {}, 3, 1},
-      {"every other flag but more-to-do", {}, {{1, 0xFFFF & ~kMoreToDo}}, {}, 4, 1},
-      {"more-to-do among other flags", {}, {{1, 0xFFFF}}, {}, 10, 3},
-      {"uneven batches, one of them empty", {{1, 1}, {2, 5}, {3, 0}}, {}, {}, 10, 4},
-      {"more claimed after the last entry", {{1, 10}}, {{1, kMoreToDo}}, {}, 10, 2},
-      {"memory holding no entry is freed all the same", {}, {}, {1, 3}, 10, 5},
-  };
-  for (const Case& c : cases) {
+  // By read: the NoteIds given (others take 4), the signal flags reported
+  // (others tell the truth), and the reads whose memory holds no entry.
+  auto expect = [this](const char* name, const std::map<int, std::uint32_t>& batchSizes,
+                       const std::map<int, std::uint16_t>& readFlags,
+                       const std::set<int>& emptyMemory, std::uint32_t total, int reads) {
     Fresh(10, 4);
-    fake.batchSizes = c.batchSizes;
-    fake.readFlags = c.readFlags;
-    fake.emptyMemoryReads = c.emptyMemory;
-    std::uint32_t total = 0;
-    CensusRun run = Count(kServer, total);
-    EXPECT_TRUE(run.ok) << c.name;
-    EXPECT_EQ(total, c.total) << c.name;
-    EXPECT_EQ(fake.calls["NIFReadEntries"], c.reads) << c.name;
-    EXPECT_EQ(fake.calls["OSMemFree"], fake.calls["OSLockObject"]) << c.name;
-    EXPECT_EQ(fake.Problems(), "") << c.name;
-  }
+    fake.batchSizes = batchSizes;
+    fake.readFlags = readFlags;
+    fake.emptyMemoryReads = emptyMemory;
+    std::uint32_t counted = 0;
+    CensusRun run = Count(kServer, counted);
+    EXPECT_TRUE(run.ok) << name;
+    EXPECT_EQ(counted, total) << name;
+    EXPECT_EQ(fake.calls["NIFReadEntries"], reads) << name;
+    EXPECT_EQ(fake.calls["OSMemFree"], fake.calls["OSLockObject"]) << name;
+    EXPECT_EQ(fake.Problems(), "") << name;
+  };
+  expect("no more after the first batch", {{1, 3}}, {{1, 0}}, {}, 3, 1);
+  expect("every other flag but more-to-do", {}, {{1, 0xFFFF & ~kMoreToDo}}, {}, 4, 1);
+  expect("more-to-do among other flags", {}, {{1, 0xFFFF}}, {}, 10, 3);
+  expect("uneven batches, one of them empty", {{1, 1}, {2, 5}, {3, 0}}, {}, {}, 10, 4);
+  expect("more claimed after the last entry", {{1, 10}}, {{1, kMoreToDo}}, {}, 10, 2);
+  expect("memory holding no entry is freed all the same", {}, {}, {1, 3}, 10, 5);
 }
 
 // A directory with a note of each kind, some twice, read in batches of three.
@@ -496,30 +490,25 @@ TEST_F(CensusTest, ListingPrintsOneLinePerMailboxInViewOrder) {
 }
 
 TEST_F(CensusTest, ListingKeepsWhatWasPrintedWhenTheCensusFails) {
-  struct Case {
-    const char* name;
-    std::function<void(FakeNotes&)> arrange;
-    std::string out;
-    std::string err;
-  };
-  const std::vector<Case> cases = {
-      {"database does not open", [](FakeNotes& f) { f.dbOpenStatus = 0x0102; }, "\nMailboxes:\n\n",
-       "text of 0x0102\n"},
-      {"no Mail Users view", [](FakeNotes& f) { f.findViewStatus = 0x0104; }, "\nMailboxes:\n\n",
-       "text of 0x0104\n"},
-      {"second read fails", ReadFails(2, 0x0109, false, 0),
-       "\nMailboxes:\n\nmail/user.nsf\nmail/user.nsf\n", "text of 0x0109\n"},
-  };
-  for (const Case& c : cases) {
+  auto expect = [this](const char* name, const std::function<void(FakeNotes&)>& arrange,
+                       const std::string& out, const std::string& err) {
     Fresh(5, 2);
-    c.arrange(fake);
+    arrange(fake);
     std::uint32_t total = 0;
     CensusRun run = Count(kServer, total, true, false);
-    EXPECT_FALSE(run.ok) << c.name;
-    EXPECT_EQ(run.out, c.out) << c.name;
-    EXPECT_EQ(run.err, c.err) << c.name;
-    EXPECT_EQ(fake.Problems(), "") << c.name;
-  }
+    EXPECT_FALSE(run.ok) << name;
+    EXPECT_EQ(run.out, out) << name;
+    EXPECT_EQ(run.err, err) << name;
+    EXPECT_EQ(fake.Problems(), "") << name;
+  };
+  expect(
+      "database does not open", [](FakeNotes& f) { f.dbOpenStatus = 0x0102; }, "\nMailboxes:\n\n",
+      "text of 0x0102\n");
+  expect(
+      "no Mail Users view", [](FakeNotes& f) { f.findViewStatus = 0x0104; }, "\nMailboxes:\n\n",
+      "text of 0x0104\n");
+  expect("second read fails", ReadFails(2, 0x0109, false, 0),
+         "\nMailboxes:\n\nmail/user.nsf\nmail/user.nsf\n", "text of 0x0109\n");
 }
 
 TEST_F(CensusTest, ListingNeverReadsPastAnUnterminatedText) {
@@ -547,31 +536,25 @@ TEST_F(CensusTest, ListingNeverReadsPastAnUnterminatedText) {
 }
 
 TEST_F(CensusTest, StatusTextIsPrintedVerbatimOnStandardError) {
-  struct Case {
-    const char* name;
-    std::string text;  // the library's text for the status
-    bool unterminated;
-    std::string err;
-  };
-  const std::vector<Case> cases = {
-      {"format characters", "100% %s%n done", false, "100% %s%n done\n"},
-      {"cut by the library", std::string(600, 'e'), false, std::string(511, 'e') + "\n"},
-      {"filling the buffer without a terminator", std::string(600, 'e'), true,
-       std::string(511, 'e') + "\n"},
-  };
-  for (const Case& c : cases) {
-    FakeNotes texts;
-    texts.Install();
-    texts.statusTexts[0x0109] = c.text;
-    texts.unterminatedTexts = c.unterminated;
+  // The library's text for the status, whether it leaves it unterminated.
+  auto expect = [this](const char* name, const std::string& text, bool unterminated,
+                       const std::string& err) {
+    fake = FakeNotes{};
+    fake.Install();
+    fake.statusTexts[0x0109] = text;
+    fake.unterminatedTexts = unterminated;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     PrintNotesStatus(0x0109);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.name;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << c.name;
-    EXPECT_EQ(texts.loadedStringNumbers, "0x0109 ") << c.name;
-    EXPECT_EQ(texts.Problems(), "") << c.name;
-  }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), err) << name;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << name;
+    EXPECT_EQ(fake.loadedStringNumbers, "0x0109 ") << name;
+    EXPECT_EQ(fake.Problems(), "") << name;
+  };
+  expect("format characters", "100% %s%n done", false, "100% %s%n done\n");
+  expect("cut by the library", std::string(600, 'e'), false, std::string(511, 'e') + "\n");
+  expect("filling the buffer without a terminator", std::string(600, 'e'), true,
+         std::string(511, 'e') + "\n");
 }
 
 }  // namespace
