@@ -186,51 +186,42 @@ TEST_F(DriverTest, SessionHandsTheRuntimeTheToolsOwnArguments) {
 }
 
 TEST_F(DriverTest, SessionReportsTheCountOrTheFailure) {
-  struct Case {
-    const char* name;
-    NotesStatus initStatus;
-    std::string mailServer;  // "-": the variable is unset
-    bool unterminated;       // the library leaves the name unterminated
-    NotesStatus dbOpenStatus;
-    int status;
-    std::string out;
-    std::string err;
-    bool terminated;
-  };
-  const std::vector<Case> cases = {
-      {"two mailboxes", 0, "CN=Alpha/O=Acme", false, 0, 0, "\nMailbox count: 2\n\n", "", true},
-      {"other server", 0, "CN=Gamma/O=Acme", false, 0, 0, "\nMailbox count: 0\n\n", "", true},
-      {"MailServer unset", 0, "-", false, 0, 0, "\nMailbox count: 0\n\n", "", true},
-      {"name filling its buffer without a terminator", 0, std::string(300, 's'), true, 0, 0,
-       "\nMailbox count: 1\n\n", "", true},
-      {"census fails", 0, "CN=Alpha/O=Acme", false, 0x0102, 1,
-       "Error: Unable to count mailboxes.\n", "text of 0x0102\n", true},
-      {"runtime does not start", 0x0101, "CN=Alpha/O=Acme", false, 0, 1,
-       "\nError: Unable to initialize Notes (257).\n", "", false},
-      {"status printed unsigned", 0xFFFF, "CN=Alpha/O=Acme", false, 0, 1,
-       "\nError: Unable to initialize Notes (65535).\n", "", false},
-      {"high bit kept", 0x8001, "CN=Alpha/O=Acme", false, 0, 1,
-       "\nError: Unable to initialize Notes (32769).\n", "", false},
-  };
-  for (const Case& c : cases) {
+  // mailServer "-": the variable is unset; unterminated: the library leaves
+  // the name unterminated; terminated: the runtime was ended.
+  auto expect = [](const char* name, NotesStatus initStatus, const std::string& mailServer,
+                   bool unterminated, NotesStatus dbOpenStatus, int status, const std::string& out,
+                   const std::string& err, bool terminated) {
     FakeNotes fake;
     fake.Install();
     fake.view = {Mailbox(4, "CN=Alpha/O=Acme", "mail/a.nsf"),
                  Mailbox(8, "CN=Beta/O=Acme", "mail/b.nsf"),
                  Mailbox(12, "CN=Alpha/O=Acme", "mail/c.nsf"),
                  Mailbox(16, std::string(259, 's'), "mail/d.nsf")};
-    fake.initStatus = c.initStatus;
-    fake.dbOpenStatus = c.dbOpenStatus;
-    fake.unterminatedTexts = c.unterminated;
-    if (c.mailServer != "-") fake.environment["MailServer"] = c.mailServer;
+    fake.initStatus = initStatus;
+    fake.dbOpenStatus = dbOpenStatus;
+    fake.unterminatedTexts = unterminated;
+    if (mailServer != "-") fake.environment["MailServer"] = mailServer;
     Arguments arguments({});
     SessionRun run = RunSession(arguments, Options{});
-    EXPECT_EQ(run.status, c.status) << c.name;
-    EXPECT_EQ(run.out, c.out) << c.name;
-    EXPECT_EQ(run.err, c.err) << c.name;
-    EXPECT_EQ(fake.calls["NotesTerm"], c.terminated ? 1 : 0) << c.name;
-    EXPECT_EQ(fake.Problems(), "") << c.name;
-  }
+    EXPECT_EQ(run.status, status) << name;
+    EXPECT_EQ(run.out, out) << name;
+    EXPECT_EQ(run.err, err) << name;
+    EXPECT_EQ(fake.calls["NotesTerm"], terminated ? 1 : 0) << name;
+    EXPECT_EQ(fake.Problems(), "") << name;
+  };
+  expect("two mailboxes", 0, "CN=Alpha/O=Acme", false, 0, 0, "\nMailbox count: 2\n\n", "", true);
+  expect("other server", 0, "CN=Gamma/O=Acme", false, 0, 0, "\nMailbox count: 0\n\n", "", true);
+  expect("MailServer unset", 0, "-", false, 0, 0, "\nMailbox count: 0\n\n", "", true);
+  expect("name filling its buffer without a terminator", 0, std::string(300, 's'), true, 0, 0,
+         "\nMailbox count: 1\n\n", "", true);
+  expect("census fails", 0, "CN=Alpha/O=Acme", false, 0x0102, 1,
+         "Error: Unable to count mailboxes.\n", "text of 0x0102\n", true);
+  expect("runtime does not start", 0x0101, "CN=Alpha/O=Acme", false, 0, 1,
+         "\nError: Unable to initialize Notes (257).\n", "", false);
+  expect("status printed unsigned", 0xFFFF, "CN=Alpha/O=Acme", false, 0, 1,
+         "\nError: Unable to initialize Notes (65535).\n", "", false);
+  expect("high bit kept", 0x8001, "CN=Alpha/O=Acme", false, 0, 1,
+         "\nError: Unable to initialize Notes (32769).\n", "", false);
 }
 
 TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
@@ -239,103 +230,77 @@ TEST_F(DriverTest, CheckAndServersReportWhatTheCountRestsOn) {
   const std::string table =
       "\nMailboxes per server:\n\n      2  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
       "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 4\n\n";
-  struct Case {
-    const char* name;
-    Options options;
-    std::string mailServer;  // "-": the variable is unset
-    bool unopenable;         // the last note does not open, nor one more
-    NotesStatus dbOpenStatus;
-    int status;
-    std::string out;
-  };
-  const std::vector<Case> cases = {
-      {"complete", RunWith(false, true, false), "CN=Beta/O=Acme", false, 0, 0,
-       "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Beta/O=Acme\"\n" + data +
-           "  View entries read: 5\n  Mailboxes counted: 1\n  Not opened: 0\n"
-           "  Without a mail server: 1\n  Other servers: 3\n  Near misses: 0\n"
-           "  Response notes: 0\n  Without a mail file: 0\n  Result: complete\n"},
-      {"a near miss and a note not opened", RunWith(false, true, false), "CN=Alpha/O=Acme", true, 0,
-       2,
-       "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
-           "  View entries read: 6\n  Mailboxes counted: 1\n  Not opened: 2\n"
-           "    2  text of 0x0109\n  Without a mail server: 1\n  Other servers: 1\n"
-           "  Near misses: 1\n    1  \"cn=alpha/o=acme\"\n"
-           "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
-      {"server name not set", RunWith(false, true, false), "-", false, 0, 2,
-       "\nMailbox count: 0\n\nCheck:\n  Server name: not set\n" + data +
-           "  View entries read: 5\n  Mailboxes counted: 0\n  Not opened: 0\n"
-           "  Without a mail server: 1\n  Other servers: 4\n  Near misses: 0\n"
-           "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
-      {"census fails", RunWith(false, true, false), "CN=Alpha/O=Acme", false, 0x0102, 1,
-       failed + "Check:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
-           "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
-           "  Without a mail server: 0\n  Other servers: 0\n  Near misses: 0\n"
-           "  Response notes: 0\n  Without a mail file: 0\n  Result: failed\n"},
-      {"every server", RunWith(false, false, true), "-", false, 0, 0, table},
-      {"every server, one note not opened", RunWith(false, true, true), "-", true, 0, 2,
-       "\nMailboxes per server:\n\n      1  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
-       "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 3\n\nCheck:\n" +
-           data +
-           "  View entries read: 6\n  Mailboxes counted: 3\n  Not opened: 2\n"
-           "    2  text of 0x0109\n  Without a mail server: 1\n"
-           "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n"},
-      {"every server, census fails", RunWith(false, true, true), "-", false, 0x0102, 1,
-       failed + "Check:\n" + data +
-           "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
-           "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
-           "  Result: failed\n"},
-  };
-  for (const Case& c : cases) {
+  // mailServer "-": the variable is unset; unopenable: the last note does
+  // not open, nor one more.
+  auto expect = [&](const char* name, const Options& options, const std::string& mailServer,
+                    bool unopenable, NotesStatus dbOpenStatus, int status, const std::string& out) {
     FakeNotes fake;
     fake.Install();
     fake.view = {Mailbox(4, "CN=Alpha/O=Acme", "mail/a.nsf"),
                  Mailbox(8, "cn=alpha/o=acme", "mail/b.nsf"),
                  Mailbox(12, "CN=Beta/O=Acme", "mail/c.nsf"), Mailbox(16, "", "mail/d.nsf"),
                  Mailbox(20, "CN=Alpha/O=Acme", "mail/e.nsf")};
-    if (c.unopenable) {  // two statuses of one text
+    if (unopenable) {  // two statuses of one text
       fake.view[4].openable = false;
       fake.view[4].openStatus = 0xC109;
       fake.view.push_back(fake.view[4]);
       fake.view.back().id = 24;
       fake.view.back().openStatus = 0x0109;
     }
-    fake.dbOpenStatus = c.dbOpenStatus;
-    if (c.mailServer != "-") fake.environment["MailServer"] = c.mailServer;
+    fake.dbOpenStatus = dbOpenStatus;
+    if (mailServer != "-") fake.environment["MailServer"] = mailServer;
     Arguments arguments({});
-    SessionRun run = RunSession(arguments, c.options);
-    EXPECT_EQ(run.status, c.status) << c.name;
-    EXPECT_EQ(run.out, c.out) << c.name;
-    EXPECT_EQ(run.err, c.dbOpenStatus != 0 ? "text of 0x0102\n" : "") << c.name;
-    EXPECT_EQ(fake.calls["NotesTerm"], 1) << c.name;
-    EXPECT_EQ(fake.Problems(), "") << c.name;
-  }
+    SessionRun run = RunSession(arguments, options);
+    EXPECT_EQ(run.status, status) << name;
+    EXPECT_EQ(run.out, out) << name;
+    EXPECT_EQ(run.err, dbOpenStatus != 0 ? "text of 0x0102\n" : "") << name;
+    EXPECT_EQ(fake.calls["NotesTerm"], 1) << name;
+    EXPECT_EQ(fake.Problems(), "") << name;
+  };
+  expect("complete", RunWith(false, true, false), "CN=Beta/O=Acme", false, 0, 0,
+         "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Beta/O=Acme\"\n" + data +
+             "  View entries read: 5\n  Mailboxes counted: 1\n  Not opened: 0\n"
+             "  Without a mail server: 1\n  Other servers: 3\n  Near misses: 0\n"
+             "  Response notes: 0\n  Without a mail file: 0\n  Result: complete\n");
+  expect("a near miss and a note not opened", RunWith(false, true, false), "CN=Alpha/O=Acme", true,
+         0, 2,
+         "\nMailbox count: 1\n\nCheck:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
+             "  View entries read: 6\n  Mailboxes counted: 1\n  Not opened: 2\n"
+             "    2  text of 0x0109\n  Without a mail server: 1\n  Other servers: 1\n"
+             "  Near misses: 1\n    1  \"cn=alpha/o=acme\"\n"
+             "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n");
+  expect("server name not set", RunWith(false, true, false), "-", false, 0, 2,
+         "\nMailbox count: 0\n\nCheck:\n  Server name: not set\n" + data +
+             "  View entries read: 5\n  Mailboxes counted: 0\n  Not opened: 0\n"
+             "  Without a mail server: 1\n  Other servers: 4\n  Near misses: 0\n"
+             "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n");
+  expect("census fails", RunWith(false, true, false), "CN=Alpha/O=Acme", false, 0x0102, 1,
+         failed + "Check:\n  Server name: \"CN=Alpha/O=Acme\"\n" + data +
+             "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
+             "  Without a mail server: 0\n  Other servers: 0\n  Near misses: 0\n"
+             "  Response notes: 0\n  Without a mail file: 0\n  Result: failed\n");
+  expect("every server", RunWith(false, false, true), "-", false, 0, 0, table);
+  expect("every server, one note not opened", RunWith(false, true, true), "-", true, 0, 2,
+         "\nMailboxes per server:\n\n      1  CN=Alpha/O=Acme\n      1  CN=Beta/O=Acme\n"
+         "      1  cn=alpha/o=acme\n\nMailboxes of all servers: 3\n\nCheck:\n" +
+             data +
+             "  View entries read: 6\n  Mailboxes counted: 3\n  Not opened: 2\n"
+             "    2  text of 0x0109\n  Without a mail server: 1\n"
+             "  Response notes: 0\n  Without a mail file: 0\n  Result: doubtful\n");
+  expect("every server, census fails", RunWith(false, true, true), "-", false, 0x0102, 1,
+         failed + "Check:\n" + data +
+             "  View entries read: 0\n  Mailboxes counted: 0\n  Not opened: 0\n"
+             "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
+             "  Result: failed\n");
 }
 
 TEST_F(DriverTest, StopEndsTheRunCleanlyWhereverItComes) {
   const std::string stopped = "The run was stopped before the count was complete.\n";
   const std::string failed = "Error: Unable to count mailboxes.\n";
-  struct Case {
-    const char* name;
-    Options options;
-    NoteId stopAt;        // the stop comes as this note is opened; 0: during the start
-    std::uint32_t batch;  // NoteIds per read
-    std::string out;
-    int opened;  // notes opened before the walk ended
-  };
-  const std::vector<Case> cases = {
-      {"during the start", {}, 0, 16384, "", 0},
-      {"during the walk", {}, 8, 16384, failed, 2},
-      {"at a batch's end", {}, 8, 2, failed, 2},
-      {"during a listing", RunWith(true, false, false), 12, 16384,
-       "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\nmail/c.nsf\n" + failed, 3},
-      {"under /servers with /check", RunWith(false, true, true), 8, 2,
-       failed + "Check:\n" + Bound() +
-           "  View entries read: 2\n  Mailboxes counted: 2\n  Not opened: 0\n"
-           "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
-           "  Result: failed\n",
-       2},
-  };
-  for (const Case& c : cases) {
+  // stopAt: the stop comes as this note is opened, 0: during the start;
+  // batch: NoteIds per read; opened: notes opened before the walk ended.
+  auto expect = [&](const char* name, const Options& options, NoteId stopAt, std::uint32_t batch,
+                    const std::string& out, int opened) {
     FakeNotes fake;
     fake.Install();
     for (NoteId id = 4; id <= 40; id += 4) {
@@ -344,21 +309,32 @@ TEST_F(DriverTest, StopEndsTheRunCleanlyWhereverItComes) {
                   std::string("mail/") + static_cast<char>('a' + id / 4 - 1) + ".nsf"));
     }
     fake.environment["MailServer"] = "CN=Alpha/O=Acme";
-    fake.batchSize = c.batch;
+    fake.batchSize = batch;
     fake.beforeNoteOpen = [&](NoteId id) {
-      if (id == c.stopAt) StopFlag = true;
+      if (id == stopAt) StopFlag = true;
     };
-    StopFlag = c.stopAt == 0;
+    StopFlag = stopAt == 0;
     Arguments arguments({});
-    SessionRun run = RunSession(arguments, c.options);
+    SessionRun run = RunSession(arguments, options);
     StopFlag = false;
-    EXPECT_EQ(run.status, 1) << c.name;
-    EXPECT_EQ(run.out, c.out) << c.name;
-    EXPECT_EQ(run.err, stopped) << c.name;
-    EXPECT_EQ(fake.opened.size(), static_cast<std::size_t>(c.opened)) << c.name;
-    EXPECT_EQ(fake.calls["NotesTerm"], 1) << c.name;
-    EXPECT_EQ(fake.Problems(), "") << c.name;
-  }
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_EQ(run.out, out) << name;
+    EXPECT_EQ(run.err, stopped) << name;
+    EXPECT_EQ(fake.opened.size(), static_cast<std::size_t>(opened)) << name;
+    EXPECT_EQ(fake.calls["NotesTerm"], 1) << name;
+    EXPECT_EQ(fake.Problems(), "") << name;
+  };
+  expect("during the start", {}, 0, 16384, "", 0);
+  expect("during the walk", {}, 8, 16384, failed, 2);
+  expect("at a batch's end", {}, 8, 2, failed, 2);
+  expect("during a listing", RunWith(true, false, false), 12, 16384,
+         "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\nmail/c.nsf\n" + failed, 3);
+  expect("under /servers with /check", RunWith(false, true, true), 8, 2,
+         failed + "Check:\n" + Bound() +
+             "  View entries read: 2\n  Mailboxes counted: 2\n  Not opened: 0\n"
+             "  Without a mail server: 0\n  Response notes: 0\n  Without a mail file: 0\n"
+             "  Result: failed\n",
+         2);
 }
 
 }  // namespace
