@@ -50,99 +50,85 @@ class DriverTest : public testing::Test {
   fs::path root_;
 };
 
-struct ScanCase {
-  std::vector<std::string> arguments;
-  bool proceeds;
-  Options options;  // listNames, listDetails, helpRequested, run, check, allServers
-  std::string out;
-  const char* directory;  // working directory afterwards, relative to the test's root
-};
-
 TEST_F(DriverTest, ScanTurnsArgumentsIntoOptions) {
-  const std::vector<ScanCase> cases = {
-      {{}, true, {false, false, false, true}, "", "."},
-      {{"/names"}, true, {true, false, false, true}, "", "."},
-      {{"/details"}, true, {false, true, false, true}, "", "."},
-      {{"/names", "/details"}, true, {true, true, false, true}, "", "."},
-      {{"/help"}, true, {false, false, true, false}, "", "."},
-      {{"/?"}, true, {false, false, true, false}, "", "."},
-      {{"/names", "/help"}, true, {true, false, true, true}, "", "."},
-      {{"/help", "/names"}, true, {true, false, true, true}, "", "."},
-      {{"extra"}, true, {false, false, false, false}, "", "."},
-      {{"/names", "extra"}, true, {true, false, false, true}, "", "."},
-      {{"/check"}, true, {false, false, false, true, true}, "", "."},
-      {{"/servers"}, true, {false, false, false, true, false, true}, "", "."},
-      {{"/servers", "/check", "/help"}, true, {false, false, true, true, true, true}, "", "."},
-      {{"/CHECK", "/server", "check"}, true, {}, "", "."},
-      {{""}, true, {false, false, false, false}, "", "."},
-      // Whole words, byte for byte, in this letter case only.
-      {{"/NAMES"}, true, {false, false, false, false}, "", "."},
-      {{"/Names", "/Details", "/HELP"}, true, {false, false, false, false}, "", "."},
-      {{"/names2"}, true, {false, false, false, false}, "", "."},
-      {{"names"}, true, {false, false, false, false}, "", "."},
-      {{"/help "}, true, {false, false, false, false}, "", "."},
-      {{"-names"}, true, {false, false, false, false}, "", "."},
-      // "/path" changes the directory during the scan and consumes its value.
-      {{"/path", "data"}, true, {false, false, false, true}, "", "data"},
-      {{"/path", "data", "/help"}, true, {false, false, true, true}, "", "data"},
-      {{"/path", "data", "/path", "deeper"}, true, {false, false, false, true}, "", "data/deeper"},
-      {{"/path", "data", "/names"}, true, {true, false, false, true}, "", "data"},
-      {{"/path", "/help"}, false, {}, "Error: Unable to change directory (/help).\n", "."},
-      {{"/path", "no such dir", "/names"},
-       false,
-       {},
-       "Error: Unable to change directory (no such dir).\n",
-       "."},
-      {{"/path", "%s%n"}, false, {}, "Error: Unable to change directory (%s%n).\n", "."},
-      {{"/path", ""}, false, {}, "Error: Unable to change directory ().\n", "."},
-      {{"/path"}, false, {}, "Path not specified.\n", "."},
-      {{"/help", "/path"}, false, {}, "Path not specified.\n", "."},
-      {{"/path", "data", "/path"}, false, {}, "Path not specified.\n", "data"},
-  };
-  for (const ScanCase& c : cases) {
+  // options: listNames, listDetails, helpRequested, run, check, allServers;
+  // directory: the working directory afterwards, relative to the test's root.
+  auto expect = [this](const std::vector<std::string>& words, bool proceeds, const Options& want,
+                       const std::string& out, const char* directory) {
     std::string label = "arguments:";
-    for (const std::string& word : c.arguments) label += " [" + word + "]";
+    for (const std::string& word : words) label += " [" + word + "]";
     fs::current_path(root_);
-    Arguments arguments(c.arguments);
+    Arguments arguments(words);
     Options options;
     testing::internal::CaptureStdout();
-    bool proceeds = RunOptions(arguments.argc(), arguments.argv(), options);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << label;
-    EXPECT_EQ(proceeds, c.proceeds) << label;
-    if (c.proceeds) {
-      EXPECT_EQ(options.listNames, c.options.listNames) << label;
-      EXPECT_EQ(options.listDetails, c.options.listDetails) << label;
-      EXPECT_EQ(options.helpRequested, c.options.helpRequested) << label;
-      EXPECT_EQ(options.run, c.options.run) << label;
-      EXPECT_EQ(options.check, c.options.check) << label;
-      EXPECT_EQ(options.allServers, c.options.allServers) << label;
+    bool proceeded = RunOptions(arguments.argc(), arguments.argv(), options);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), out) << label;
+    EXPECT_EQ(proceeded, proceeds) << label;
+    if (proceeds) {
+      EXPECT_EQ(options.listNames, want.listNames) << label;
+      EXPECT_EQ(options.listDetails, want.listDetails) << label;
+      EXPECT_EQ(options.helpRequested, want.helpRequested) << label;
+      EXPECT_EQ(options.run, want.run) << label;
+      EXPECT_EQ(options.check, want.check) << label;
+      EXPECT_EQ(options.allServers, want.allServers) << label;
     }
-    EXPECT_TRUE(fs::equivalent(fs::current_path(), root_ / c.directory)) << label;
-  }
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), root_ / directory)) << label;
+  };
+  expect({}, true, {false, false, false, true}, "", ".");
+  expect({"/names"}, true, {true, false, false, true}, "", ".");
+  expect({"/details"}, true, {false, true, false, true}, "", ".");
+  expect({"/names", "/details"}, true, {true, true, false, true}, "", ".");
+  expect({"/help"}, true, {false, false, true, false}, "", ".");
+  expect({"/?"}, true, {false, false, true, false}, "", ".");
+  expect({"/names", "/help"}, true, {true, false, true, true}, "", ".");
+  expect({"/help", "/names"}, true, {true, false, true, true}, "", ".");
+  expect({"extra"}, true, {false, false, false, false}, "", ".");
+  expect({"/names", "extra"}, true, {true, false, false, true}, "", ".");
+  expect({"/check"}, true, {false, false, false, true, true}, "", ".");
+  expect({"/servers"}, true, {false, false, false, true, false, true}, "", ".");
+  expect({"/servers", "/check", "/help"}, true, {false, false, true, true, true, true}, "", ".");
+  expect({"/CHECK", "/server", "check"}, true, {}, "", ".");
+  expect({""}, true, {false, false, false, false}, "", ".");
+  // Whole words, byte for byte, in this letter case only.
+  expect({"/NAMES"}, true, {false, false, false, false}, "", ".");
+  expect({"/Names", "/Details", "/HELP"}, true, {false, false, false, false}, "", ".");
+  expect({"/names2"}, true, {false, false, false, false}, "", ".");
+  expect({"names"}, true, {false, false, false, false}, "", ".");
+  expect({"/help "}, true, {false, false, false, false}, "", ".");
+  expect({"-names"}, true, {false, false, false, false}, "", ".");
+  // "/path" changes the directory during the scan and consumes its value.
+  expect({"/path", "data"}, true, {false, false, false, true}, "", "data");
+  expect({"/path", "data", "/help"}, true, {false, false, true, true}, "", "data");
+  expect({"/path", "data", "/path", "deeper"}, true, {false, false, false, true}, "",
+         "data/deeper");
+  expect({"/path", "data", "/names"}, true, {true, false, false, true}, "", "data");
+  expect({"/path", "/help"}, false, {}, "Error: Unable to change directory (/help).\n", ".");
+  expect({"/path", "no such dir", "/names"}, false, {},
+         "Error: Unable to change directory (no such dir).\n", ".");
+  expect({"/path", "%s%n"}, false, {}, "Error: Unable to change directory (%s%n).\n", ".");
+  expect({"/path", ""}, false, {}, "Error: Unable to change directory ().\n", ".");
+  expect({"/path"}, false, {}, "Path not specified.\n", ".");
+  expect({"/help", "/path"}, false, {}, "Path not specified.\n", ".");
+  expect({"/path", "data", "/path"}, false, {}, "Path not specified.\n", "data");
 }
 
 TEST_F(DriverTest, ProgramNameIsNeverTakenForAnOption) {
-  struct Case {
-    const char* program;
-    std::vector<std::string> arguments;
-    Options options;  // listNames, listDetails, helpRequested, run
-  };
-  const std::vector<Case> cases = {
-      {"/help", {}, {false, false, false, true}},
-      {"/names", {"extra"}, {false, false, false, false}},
-      {"/path", {"/details"}, {false, true, false, true}},
-  };
-  for (const Case& c : cases) {
-    Arguments arguments(c.arguments, c.program);
+  // want: listNames, listDetails, helpRequested, run.
+  auto expect = [](const char* program, const std::vector<std::string>& words,
+                   const Options& want) {
+    Arguments arguments(words, program);
     Options options;
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(RunOptions(arguments.argc(), arguments.argv(), options)) << c.program;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << c.program;
-    EXPECT_EQ(options.listNames, c.options.listNames) << c.program;
-    EXPECT_EQ(options.listDetails, c.options.listDetails) << c.program;
-    EXPECT_EQ(options.helpRequested, c.options.helpRequested) << c.program;
-    EXPECT_EQ(options.run, c.options.run) << c.program;
-  }
+    EXPECT_TRUE(RunOptions(arguments.argc(), arguments.argv(), options)) << program;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << program;
+    EXPECT_EQ(options.listNames, want.listNames) << program;
+    EXPECT_EQ(options.listDetails, want.listDetails) << program;
+    EXPECT_EQ(options.helpRequested, want.helpRequested) << program;
+    EXPECT_EQ(options.run, want.run) << program;
+  };
+  expect("/help", {}, {false, false, false, true});
+  expect("/names", {"extra"}, {false, false, false, false});
+  expect("/path", {"/details"}, {false, true, false, true});
 }
 
 // Options for a run with the given flags set besides.
