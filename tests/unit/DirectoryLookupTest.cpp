@@ -208,58 +208,45 @@ TEST(DirectoryLookupTest, FirstKeyThatOpensGivesTheDllDirectoryOnlyWhenItsPathIs
   const std::wstring dom = L"C:\\Domino", notes = L"D:\\Notes";
   const std::wstring dom0 = Terminated(dom), notes0 = Terminated(notes);
   const std::wstring units259 = PathOfLength(259), units260 = PathOfLength(260);
-  struct Case {
-    const char* name;
-    Keys keys;
-    int tries;  // keys tried
-    // What SetDllDirectoryW is handed; none: no key opened, and it is not
-    // called.
-    std::optional<std::wstring> handed;
-    std::string out;
-    Answer answer = Answer::AsAsked;
-  };
-  const std::vector<Case> cases = {
-      {"directory", {{kDomino, dom0}}, 1, dom, ""},
-      {"259 units and the terminator", {{kDomino, Terminated(units259)}}, 1, units259, ""},
-      {"259 units without terminator", {{kDomino, units259}}, 1, units259, ""},
-      {"260 units and the terminator", {{kDomino, Terminated(units260)}}, 1, L"", ""},
-      {"260 units without terminator", {{kDomino, units260}}, 1, L"", ""},
-      {"far too long", {{kDomino, Terminated(PathOfLength(4000))}}, 1, L"", ""},
-      {"empty value", {{kDomino, Terminated(L"")}}, 1, L"", ""},
-      {"no Path value", {{kDomino, std::nullopt}}, 1, L"", ""},
-      {"a failed query's text", {{kDomino, dom0}}, 1, L"", "", Answer::QueryFailsAfterWriting},
-      {"no key: the search left as it was", {}, 4, std::nullopt, kNoInstallation},
-      {"the second key", {{kDominoWow6432, dom0}}, 2, dom, ""},
-      {"the third key", {{kNotes, notes0}}, 3, notes, ""},
-      {"the fourth key", {{kNotesWow6432, notes0}}, 4, notes, ""},
-      {"Domino before Notes", {{kDomino, dom0}, {kNotes, notes0}}, 1, dom, ""},
-      {"64-bit view before 32-bit", {{kDomino, dom0}, {kDominoWow6432, notes0}}, 1, dom, ""},
-      {"32-bit Domino before Notes", {{kDominoWow6432, dom0}, {kNotes, notes0}}, 2, dom, ""},
-      {"64-bit Notes before 32-bit", {{kNotes, notes0}, {kNotesWow6432, dom0}}, 3, notes, ""},
-      {"a key without Path ends it", {{kDomino, std::nullopt}, {kNotes, notes0}}, 1, L"", ""},
-      {"directory refused", {{kDomino, dom0}}, 1, dom, kRefused, Answer::WindowsRefuses},
-      {"empty directory refused",
-       {{kDomino, std::nullopt}},
-       1,
-       L"",
-       kRefused,
-       Answer::WindowsRefuses},
-  };
-  for (const Case& c : cases) {
-    FakeDirectoryApi fake(c.keys, c.answer);
+  // tries: keys tried; handed: what SetDllDirectoryW is handed, none when no
+  // key opened and it is not called.
+  auto expect = [](const char* name, const Keys& keys, int tries,
+                   const std::optional<std::wstring>& handed, const std::string& out,
+                   Answer answer = Answer::AsAsked) {
+    FakeDirectoryApi fake(keys, answer);
     testing::internal::CaptureStdout();
     ScribbleOnTheStack();
     LocateNotesDirectory();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.name;
-    EXPECT_EQ(fake.opens, c.tries) << c.name;
-    const int once = c.handed ? 1 : 0;
-    EXPECT_EQ(fake.queries, once) << c.name;
-    EXPECT_EQ(fake.closes, once) << c.name;
-    EXPECT_EQ(fake.sets, once) << c.name;
-    EXPECT_TRUE(fake.handed == c.handed.value_or(L""))
-        << c.name << ": " << Narrow(fake.handed.c_str());
-    EXPECT_EQ(fake.misuses, std::vector<std::string>{}) << c.name;
-  }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), out) << name;
+    EXPECT_EQ(fake.opens, tries) << name;
+    const int once = handed ? 1 : 0;
+    EXPECT_EQ(fake.queries, once) << name;
+    EXPECT_EQ(fake.closes, once) << name;
+    EXPECT_EQ(fake.sets, once) << name;
+    EXPECT_TRUE(fake.handed == handed.value_or(L"")) << name << ": " << Narrow(fake.handed.c_str());
+    EXPECT_EQ(fake.misuses, std::vector<std::string>{}) << name;
+  };
+  expect("directory", {{kDomino, dom0}}, 1, dom, "");
+  expect("259 units and the terminator", {{kDomino, Terminated(units259)}}, 1, units259, "");
+  expect("259 units without terminator", {{kDomino, units259}}, 1, units259, "");
+  expect("260 units and the terminator", {{kDomino, Terminated(units260)}}, 1, L"", "");
+  expect("260 units without terminator", {{kDomino, units260}}, 1, L"", "");
+  expect("far too long", {{kDomino, Terminated(PathOfLength(4000))}}, 1, L"", "");
+  expect("empty value", {{kDomino, Terminated(L"")}}, 1, L"", "");
+  expect("no Path value", {{kDomino, std::nullopt}}, 1, L"", "");
+  expect("a failed query's text", {{kDomino, dom0}}, 1, L"", "", Answer::QueryFailsAfterWriting);
+  expect("no key: the search left as it was", {}, 4, std::nullopt, kNoInstallation);
+  expect("the second key", {{kDominoWow6432, dom0}}, 2, dom, "");
+  expect("the third key", {{kNotes, notes0}}, 3, notes, "");
+  expect("the fourth key", {{kNotesWow6432, notes0}}, 4, notes, "");
+  expect("Domino before Notes", {{kDomino, dom0}, {kNotes, notes0}}, 1, dom, "");
+  expect("64-bit view before 32-bit", {{kDomino, dom0}, {kDominoWow6432, notes0}}, 1, dom, "");
+  expect("32-bit Domino before Notes", {{kDominoWow6432, dom0}, {kNotes, notes0}}, 2, dom, "");
+  expect("64-bit Notes before 32-bit", {{kNotes, notes0}, {kNotesWow6432, dom0}}, 3, notes, "");
+  expect("a key without Path ends it", {{kDomino, std::nullopt}, {kNotes, notes0}}, 1, L"", "");
+  expect("directory refused", {{kDomino, dom0}}, 1, dom, kRefused, Answer::WindowsRefuses);
+  expect("empty directory refused", {{kDomino, std::nullopt}}, 1, L"", kRefused,
+         Answer::WindowsRefuses);
 }
 
 }  // namespace

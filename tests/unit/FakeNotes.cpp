@@ -165,12 +165,9 @@ NotesStatus FakeOSMemFree(MemHandle handle) {
 
 // The items the census reads: the three it judges a note by and the details.
 bool IsReadItem(const char* item) {
-  static const char* const kItems[] = {"MailServer", "MailFile", "FirstName", "LastName",
-                                       "FullName",   "Mail",     "MailDomain"};
-  for (const char* known : kItems) {
-    if (item != nullptr && std::strcmp(item, known) == 0) return true;
-  }
-  return false;
+  static const std::set<std::string> kItems = {"MailServer", "MailFile", "FirstName", "LastName",
+                                               "FullName",   "Mail",     "MailDomain"};
+  return item != nullptr && kItems.count(item) != 0;
 }
 
 std::uint16_t FakeNSFItemGetText(NoteHandle note, const char* item, char* text,
@@ -270,7 +267,7 @@ NotesStatus FakeNIFReadEntries(CollectionHandle collection, CollectionPosition* 
   }
 
   auto scriptedSize = active->batchSizes.find(call);
-  std::uint32_t batchSize =
+  const std::uint32_t batchSize =
       scriptedSize == active->batchSizes.end() ? active->batchSize : scriptedSize->second;
 
   *buffer = 0;
@@ -346,15 +343,13 @@ FakeNote Mailbox(NoteId id, const std::string& server, const std::string& mailFi
 
 const FakeNote* FakeNotes::Find(NoteId id) {
   // Positions, checked on use: tests may replace the view at any time.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    auto found = index.find(id);
-    if (found != index.end() && found->second < view.size() && view[found->second].id == id) {
-      return &view[found->second];
-    }
+  auto found = index.find(id);
+  if (found == index.end() || found->second >= view.size() || view[found->second].id != id) {
     index.clear();
     for (std::size_t i = 0; i < view.size(); ++i) index[view[i].id] = i;
+    found = index.find(id);
   }
-  return nullptr;
+  return found == index.end() ? nullptr : &view[found->second];
 }
 
 void FakeNotes::Install() {
@@ -366,12 +361,13 @@ void FakeNotes::Install() {
 
 std::string FakeNotes::Problems() const {
   std::string problems;
-  for (DbHandle handle : databases) problems += "database open " + std::to_string(handle) + "\n";
-  for (CollectionHandle handle : collections)
-    problems += "collection open " + std::to_string(handle) + "\n";
-  for (const auto& note : notes) problems += "note open " + std::to_string(note.second->id) + "\n";
-  for (const auto& batch : memory)
-    problems += "memory not freed " + std::to_string(batch.first) + "\n";
+  auto add = [&](const char* what, std::uint64_t value) {
+    problems += what + std::to_string(value) + "\n";
+  };
+  for (DbHandle handle : databases) add("database open ", handle);
+  for (CollectionHandle handle : collections) add("collection open ", handle);
+  for (const auto& note : notes) add("note open ", note.second->id);
+  for (const auto& batch : memory) add("memory not freed ", batch.first);
   for (const std::string& misuse : misuses) problems += "misuse: " + misuse + "\n";
   return problems;
 }
