@@ -201,7 +201,7 @@ std::vector<FakeNote> EveryKind() {
 // Takes the census of EveryKind, read three notes at a time, listing the names:
 // the tallies by verdict (in the enumeration's order), the near misses, the
 // servers and the listing.
-void ExpectTallies(bool allServers, const std::vector<std::uint32_t>& tallies,
+void ExpectTallies(bool allServers, bool details, const std::vector<std::uint32_t>& tallies,
                    const TextTally& nearMisses, const TextTally& servers, const std::string& out) {
   FakeNotes fake;
   Fresh(fake, 0, 3);
@@ -210,13 +210,15 @@ void ExpectTallies(bool allServers, const std::vector<std::uint32_t>& tallies,
   census.serverName = kServer;
   census.allServers = allServers;
   census.listNames = true;
+  census.details = details;
   testing::internal::CaptureStdout();
   EXPECT_TRUE(TakeCensus(census)) << allServers;
   EXPECT_EQ(testing::internal::GetCapturedStdout(), out) << allServers;
   EXPECT_EQ(std::vector<std::uint32_t>(census.verdicts, census.verdicts + kNoteVerdicts), tallies)
       << allServers;
   // The statuses as NSFNoteOpen gave them; their texts are read later.
-  EXPECT_EQ(census.notOpened, (std::map<NotesStatus, std::uint32_t>{{0x0105, 2}, {0x4109, 1}}));
+  using Statuses = std::map<NotesStatus, std::uint32_t>;
+  EXPECT_EQ(census.notOpened, (details ? Statuses{{0x0105, 2}, {0x4109, 1}} : Statuses{}));
   EXPECT_EQ(census.nearMisses, nearMisses) << allServers;
   EXPECT_EQ(census.servers, servers) << allServers;
   EXPECT_EQ(fake.calls["OSLoadString"], 0) << allServers;
@@ -224,10 +226,14 @@ void ExpectTallies(bool allServers, const std::vector<std::uint32_t>& tallies,
 }
 
 TEST_F(CensusTest, EveryNoteLandsInOneTallyWithItsDetails) {
-  ExpectTallies(false, {3, 1, 2, 3, 1, 1, 2}, {{" CN=Alpha/O=Acme", 1}, {"cn=alpha/o=acme", 2}}, {},
+  ExpectTallies(false, true, {3, 1, 2, 3, 1, 1, 2},
+                {{" CN=Alpha/O=Acme", 1}, {"cn=alpha/o=acme", 2}}, {},
+                "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\n");
+  // The same verdicts without the details, which only /check shows.
+  ExpectTallies(false, false, {3, 1, 2, 3, 1, 1, 2}, {}, {},
                 "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\n");
   // Every server's mailboxes, case variants apart; no note is another's.
-  ExpectTallies(true, {3, 1, 0, 0, 1, 1, 7}, {},
+  ExpectTallies(true, true, {3, 1, 0, 0, 1, 1, 7}, {},
                 {{" CN=Alpha/O=Acme", 1},
                  {"CN=Alpha/O=Acme", 2},
                  {"CN=BETA/O=Acme", 1},

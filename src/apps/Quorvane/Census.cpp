@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 #include "Stop.h"
 
@@ -258,15 +259,14 @@ bool AllBlank(const char* text) {
 bool LooselyEqual(const char* a, const char* b) {
   while (IsBlank(*a)) ++a;
   while (IsBlank(*b)) ++b;
-  while (*a != '\0' && AsciiLower(*a) == AsciiLower(*b)) {
-    ++a;
-    ++b;
+  for (; *a != '\0'; ++a, ++b) {
+    if (*a != *b && AsciiLower(*a) != AsciiLower(*b)) break;
   }
   return AllBlank(a) && AllBlank(b);
 }
 
 // Adds one note to a text's tally.
-void Add(TextTally& tally, const char* text) {
+void Add(TextTally& tally, std::string_view text) {
   auto found = tally.find(text);
   if (found == tally.end()) found = tally.emplace(text, 0).first;
   ++found->second;
@@ -279,7 +279,7 @@ NoteVerdict JudgeOpenNote(NoteHandle note, Census& census) {
   if (!ReadItemText(note, "MailServer", mailServer)) return NoteVerdict::NoMailServer;
   if (!census.allServers && std::strcmp(mailServer, census.serverName) != 0) {
     if (!LooselyEqual(mailServer, census.serverName)) return NoteVerdict::OtherServer;
-    Add(census.nearMisses, mailServer);
+    if (census.details) Add(census.nearMisses, mailServer);
     return NoteVerdict::NearMiss;
   }
   // A response note carries "$REF"; any failure means it has none.
@@ -318,7 +318,7 @@ NoteVerdict QualifyMailboxNote(DbHandle database, NoteId noteId, Census& census)
   NoteHandle opened = 0;
   const NotesStatus status = NotesApi.NSFNoteOpen(database, noteId, kNoteOpenSummary, &opened);
   if (status != 0) {
-    ++census.notOpened[status];
+    if (census.details) ++census.notOpened[status];
     return NoteVerdict::NotOpened;
   }
   NoteGuard note(opened);

@@ -33,11 +33,14 @@ struct Census {
   bool allServers = false;
   bool listNames = false;
   bool listDetails = false;
+  // Keep the details below: what the walk costs per note stays that of the
+  // tallies when they are not shown.
+  bool details = false;
 
   // Notes judged, by verdict.
   std::uint32_t verdicts[kNoteVerdicts] = {};
-  std::map<NotesStatus, std::uint32_t> notOpened;  // by NSFNoteOpen's status
-  TextTally nearMisses;                            // by the note's server value
+  std::map<NotesStatus, std::uint32_t> notOpened;  // details: by NSFNoteOpen's status
+  TextTally nearMisses;                            // details: by the note's server value
   TextTally servers;                               // allServers: mailboxes by server
 
   std::uint32_t Tally(NoteVerdict verdict) const { return verdicts[static_cast<int>(verdict)]; }
@@ -52,9 +55,9 @@ void LoadNotesStatusText(NotesStatus status, char* text, std::uint16_t size);
 // Prints the library's text for a failed call's status on standard error.
 void PrintNotesStatus(NotesStatus status);
 
-// Judges one note for the census: the verdict, with the failing status of a
-// note not opened, a near miss's server value and, with allServers, a
-// mailbox's server recorded in census. Nothing is reported. With listNames or
+// Judges one note for the census: the verdict, with (given details) the
+// failing status of a note not opened and a near miss's server value, and
+// with allServers a mailbox's server, recorded in census. Nothing is reported. With listNames or
 // listDetails a mailbox's listing line is printed while its note is open: the
 // mail file name, and with listDetails its detail items.
 NoteVerdict QualifyMailboxNote(DbHandle database, NoteId noteId, Census& census);

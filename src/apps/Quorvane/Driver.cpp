@@ -124,6 +124,7 @@ int RunNotesSession(int argc, char** argv, const Options& options) {
   census.allServers = options.allServers;
   census.listNames = options.listNames;
   census.listDetails = options.listDetails;
+  census.details = options.check;
   bool counted = TakeCensus(census);
   if (!counted && StopRequested()) PrintStopped();
   if (!counted) {
