@@ -111,6 +111,7 @@ TEST_F(CensusTest, EachNoteIsJudgedOnServerResponseAndMailFile) {
     testing::internal::CaptureStderr();
     Census census;
     census.serverName = kServer;
+    census.details = true;
     EXPECT_EQ(QualifyMailboxNote(1, c.note.id, census), c.verdict) << c.name;
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
     fake.databases.clear();
@@ -229,8 +230,9 @@ TEST_F(CensusTest, EveryNoteLandsInOneTallyWithItsDetails) {
   ExpectTallies(false, true, {3, 1, 2, 3, 1, 1, 2},
                 {{" CN=Alpha/O=Acme", 1}, {"cn=alpha/o=acme", 2}}, {},
                 "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\n");
-  // The same verdicts without the details, which only /check shows.
-  ExpectTallies(false, false, {3, 1, 2, 3, 1, 1, 2}, {}, {},
+  // Without the details, which only /check shows, a near miss is another
+  // server's.
+  ExpectTallies(false, false, {3, 1, 5, 0, 1, 1, 2}, {}, {},
                 "\nMailboxes:\n\nmail/a.nsf\nmail/b.nsf\n");
   // Every server's mailboxes, case variants apart; no note is another's.
   ExpectTallies(true, true, {3, 1, 0, 0, 1, 1, 7}, {},

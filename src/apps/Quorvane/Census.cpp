@@ -96,11 +96,20 @@ bool ReadItemText(NoteHandle note, const char* item, char (&text)[kItemTextSize]
   return length != 0;
 }
 
+// The per-note work is inlined whole into the loop of a batch, where GCC and
+// clang would call it: a note then costs little beyond the library's calls.
+#if defined(__GNUC__)
+#define CENSUS_INLINE_ALL [[gnu::flatten]]
+#else
+#define CENSUS_INLINE_ALL
+#endif
+
 // Judges one batch of NoteIds into census and releases the batch. False when
 // the batch could not be read whole. An exception of the per-note work
 // abandons the rest of the batch; one from locking or releasing the batch
 // leaves here.
-bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries, Census& census) {
+CENSUS_INLINE_ALL bool CountBatch(DbHandle database, MemHandle buffer, std::uint32_t entries,
+                                  Census& census) {
   BatchMemory memory(buffer);
   const NoteId* noteIds = memory.Lock();
   // Memory that gives no address holds nothing the census can read.
@@ -278,8 +287,10 @@ NoteVerdict JudgeOpenNote(NoteHandle note, Census& census) {
   char mailServer[kItemTextSize] = {};
   if (!ReadItemText(note, "MailServer", mailServer)) return NoteVerdict::NoMailServer;
   if (!census.allServers && std::strcmp(mailServer, census.serverName) != 0) {
-    if (!LooselyEqual(mailServer, census.serverName)) return NoteVerdict::OtherServer;
-    if (census.details) Add(census.nearMisses, mailServer);
+    if (!census.details || !LooselyEqual(mailServer, census.serverName)) {
+      return NoteVerdict::OtherServer;
+    }
+    Add(census.nearMisses, mailServer);
     return NoteVerdict::NearMiss;
   }
   // A response note carries "$REF"; any failure means it has none.

@@ -33,8 +33,9 @@ struct Census {
   bool allServers = false;
   bool listNames = false;
   bool listDetails = false;
-  // Keep the details below: what the walk costs per note stays that of the
-  // tallies when they are not shown.
+  // Gather the details /check shows: near misses told apart from other
+  // servers, with their values, and the statuses of notes not opened.
+  // Without them a note costs what the count alone needs.
   bool details = false;
 
   // Notes judged, by verdict.
@@ -55,9 +56,10 @@ void LoadNotesStatusText(NotesStatus status, char* text, std::uint16_t size);
 // Prints the library's text for a failed call's status on standard error.
 void PrintNotesStatus(NotesStatus status);
 
-// Judges one note for the census: the verdict, with (given details) the
-// failing status of a note not opened and a near miss's server value, and
-// with allServers a mailbox's server, recorded in census. Nothing is reported. With listNames or
+// Judges one note for the census: the verdict (a near miss only given
+// details), with (given details) the failing status of a note not opened and
+// a near miss's server value, and with allServers a mailbox's server,
+// recorded in census. Nothing is reported. With listNames or
 // listDetails a mailbox's listing line is printed while its note is open: the
 // mail file name, and with listDetails its detail items.
 NoteVerdict QualifyMailboxNote(DbHandle database, NoteId noteId, Census& census);
