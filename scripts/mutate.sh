@@ -2,7 +2,7 @@
 # The mutation stage: plants each fault of tests/mutation/mutants.txt in the
 # tool's sources, one at a time, rebuilds, and runs the tests of the build the
 # line names. A mutant the tests catch (a failing test, a crash, a hang of
-# more than 30 s, a compile-time check) passes; one that survives fails the
+# more than 90 s, a compile-time check) passes; one that survives fails the
 # stage, and so does one the compiler refuses, since it tests nothing. An
 # equivalent mutant, listed with the reason no test can catch it, is not run.
 #
@@ -57,7 +57,7 @@ verdict() {  # build tree log
       return
     fi
     [ "$b" = win ] && program="$program.exe"
-    (cd "$tree" && timeout -k 5 30 "${runner[@]}" "$tree/bin/$program" --gtest_fail_fast \
+    (cd "$tree" && timeout -k 5 90 "${runner[@]}" "$tree/bin/$program" --gtest_fail_fast \
       --gtest_brief=1 >"$log.test" 2>&1)
     case $? in
       0) ;;

@@ -55,10 +55,10 @@ check "an installation" kept \
 
 for key in "$lotus" "$lotus\\Domino" "$wow" "$wow\\Notes"; do mark "$key"; done
 add "$lotus\\Domino" Path 'C:\gone'
-check "the marked leftovers of an interrupted run" gone '[  PASSED  ] 1 test.'
+check "the marked leftovers of an interrupted run" gone '[  PASSED  ] 2 tests.'
 
 add "$lotus\\Traveler" Path 'C:\Traveler'
 mark "$wow"
 add "$wow\\Traveler" Path 'C:\Traveler'
-check "Lotus keys holding another's subkey" kept '[  PASSED  ] 1 test.'
+check "Lotus keys holding another's subkey" kept '[  PASSED  ] 2 tests.'
 exit "$failed"

@@ -84,7 +84,7 @@ endif()
 # path of this checkout, which another rebuild could not give.
 file(READ ${PACKAGE}/BUILDINFO info)
 foreach(line "\ncommit: [0-9a-f]+\n" "\nSOURCE_DATE_EPOCH: [0-9]+\n" "\nsigned: no\n"
-        " -fmacro-prefix-map=" " -s -Wl,--no-insert-timestamp "
+        " -fmacro-prefix-map=" " -Wl,--no-insert-timestamp " " -s "
         "\n  g[+][+]-mingw-w64-x86-64-posix\t[0-9]" "\n  mingw-w64-x86-64-dev\t[0-9]"
         "\n  binutils-mingw-w64-x86-64\t[0-9]" "\n  zip\t[0-9]")
   if(NOT info MATCHES "${line}")
