@@ -1,21 +1,14 @@
 #!/usr/bin/env bash
 # The mutation stage: plants each fault of tests/mutation/mutants.txt in the
 # tool's sources, one at a time, rebuilds, and runs the tests of the build the
-# line names. A mutant the tests catch (a failing test, a crash, a hang of
-# more than 90 s, a compile-time check) passes; one that survives fails the
-# stage, and so does one the compiler refuses, since it tests nothing. An
-# equivalent mutant, listed with the reason no test can catch it, is not run.
-#
-# The native mutants run in the checkout's asan tree (the sanitizers catch
-# what a plain build may not), one worker per core, the Windows ones in its
-# win tree under Wine beside them; both trees are built first, so a mutant
-# rebuilds only what its file touches. Each worker runs in a mount namespace
-# of its own, where src/ and the tree are overlays mounted anew for every
-# mutant over empty upper layers in build/mutation/: the checkout and its
-# trees are never written, even by a run killed outright.
-#
-# Results: build/mutation/results.xml (JUnit: a test case per mutant, an
-# equivalent one skipped with its reason), and a line per mutant here.
+# line names. A fault caught (a failing test, a crash, a hang of more than
+# 90 s, a compile-time check) passes; one that survives, or that the compiler
+# refuses, fails. An equivalent mutant, listed with its reason, is not run.
+# Native mutants run in the asan tree, one worker per core, the Windows ones
+# in the win tree under Wine; each worker runs in a mount namespace of its own,
+# where src/ and the tree are overlays over empty upper layers in
+# build/mutation/, so the checkout and its trees are never written.
+# Results: build/mutation/results.xml (JUnit), and a line per mutant here.
 #   scripts/mutate.sh [PATTERN]   only the mutants whose line contains PATTERN
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

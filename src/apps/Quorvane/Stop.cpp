@@ -14,21 +14,15 @@ namespace {
 // Signalled once the run has cleaned up.
 HANDLE completed = nullptr;
 
+// Ctrl+C, Ctrl+Break, and the console being closed. Windows ends the process
+// as soon as the handler of a close returns, or when the time it grants runs
+// out: that one waits for the clean-up.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-  switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-      StopFlag.store(true);
-      return TRUE;
-    case CTRL_CLOSE_EVENT:
-      // Windows ends the process when this returns, or when the time it
-      // grants a closing console runs out: wait for the clean-up until then.
-      StopFlag.store(true);
-      if (completed != nullptr) WaitForSingleObject(completed, INFINITE);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  const bool close = event == CTRL_CLOSE_EVENT;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !close) return FALSE;
+  StopFlag.store(true);
+  if (close && completed != nullptr) WaitForSingleObject(completed, INFINITE);
+  return TRUE;
 }
 #else
 extern "C" void OnSignal(int) { StopFlag.store(true); }
