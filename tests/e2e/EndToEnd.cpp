@@ -40,9 +40,6 @@ std::string LookupMessage() {
   return "";
 }
 
-namespace {
-
-// The stand-in creates the file this variable names when it is loaded.
 void SetCallLog(const fs::path& file) {
 #if defined(_WIN32)
   SetEnvironmentVariableW(L"STANDIN_CALL_LOG", file.empty() ? nullptr : file.wstring().c_str());
@@ -54,8 +51,6 @@ void SetCallLog(const fs::path& file) {
   }
 #endif
 }
-
-}  // namespace
 
 void EndToEndTest::SetUp() {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();

@@ -45,6 +45,10 @@ struct Case {
   Runtime runtime = Runtime::Started;
 };
 
+// Names the file the stand-in creates when it is loaded and logs its calls
+// to (STANDIN_CALL_LOG) for the programs this process starts; empty: none.
+void SetCallLog(const std::filesystem::path& file);
+
 // A row of a case table.
 inline Case Row(const char* name, std::string ini, std::string nsf,
                 std::vector<std::string> arguments, std::string out, std::string err, int status,

@@ -1,7 +1,6 @@
 // A Notes library that lacks one of the seventeen entry points, each in turn:
 // copies of the stand-in with that one export name patched. The tool must
 // say so, call nothing in the library, and free it again.
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,19 +40,9 @@ class CallLog {
  public:
   explicit CallLog(const fs::path& file, bool fresh = true) : file_(file) {
     if (fresh) fs::remove(file_);
-#if defined(_WIN32)
-    SetEnvironmentVariableW(L"STANDIN_CALL_LOG", file_.wstring().c_str());
-#else
-    setenv("STANDIN_CALL_LOG", file_.c_str(), 1);
-#endif
+    SetCallLog(file_);
   }
-  ~CallLog() {
-#if defined(_WIN32)
-    SetEnvironmentVariableW(L"STANDIN_CALL_LOG", nullptr);
-#else
-    unsetenv("STANDIN_CALL_LOG");
-#endif
-  }
+  ~CallLog() { SetCallLog({}); }
   CallLog(const CallLog&) = delete;
   CallLog& operator=(const CallLog&) = delete;
 
