@@ -4,7 +4,7 @@
 # line names. A fault caught (a failing test, a crash, a hang of more than
 # 90 s, a compile-time check) passes; one that survives, or that the compiler
 # refuses, fails. An equivalent mutant, listed with its reason, is not run.
-# Native mutants run in the asan tree, one worker per core, the Windows ones
+# Native mutants run in the native tree, one worker per core, the Windows ones
 # in the win tree under Wine; each worker runs in a mount namespace of its own,
 # where src/ and the tree are overlays over empty upper layers in
 # build/mutation/, so the checkout and its trees are never written.
@@ -17,7 +17,7 @@ work="$root/build/mutation"
 pattern="${1:-}"
 
 # Each build's preset, and its test programs in the order they run.
-declare -A preset=([native]=asan [win]=win)
+declare -A preset=([native]=native [win]=win)
 declare -A programs=(
   [native]="quorvane_unit_tests quorvane_e2e_tests generator_tests"
   [win]="quorvane_unit_tests quorvane_lookup_tests quorvane_e2e_tests")
@@ -112,12 +112,22 @@ worker() {  # build K
       printf '%s\tskipped\t%s\tequivalent: %s\n' "$index" "$label" "$equivalent"
       continue
     fi
-    if ! fresh || ! apply "$sources/$file" "$text" "$replacement" 2>"$w/apply.log"; then
+    if ! fresh || ! stamp=$(stat -c %y "$sources/$file") ||
+      ! apply "$sources/$file" "$text" "$replacement" 2>"$w/apply.log"; then
       printf '%s\tfailed\t%s\tnot planted: no overlay, or its text %s\n' "$index" "$label" "$(cat "$w/apply.log")"
       continue
     fi
+    # A header's fault goes into the tool's own objects only, and the test
+    # programs keep theirs, built from the true header: a library is built
+    # apart from the tool that declares it, and a header's mutant rebuilds
+    # in seconds. Where the tests then no longer link (the fault changed a
+    # call's shape), everything is rebuilt from the mutated header.
+    [[ $file != *.h ]] || { touch -d "$stamp" "$sources/$file" && touch "$sources"/*.cpp; }
     began=$SECONDS
     result=$(verdict "$b" "$tree" "$w/log" 2>/dev/null)
+    if [[ $file == *.h && $result == "refused by the compiler" ]]; then
+      touch "$sources/$file" && result=$(verdict "$b" "$tree" "$w/log" 2>/dev/null)
+    fi
     case $result in
       survived) printf '%s\tfailed\t%s\tsurvived\n' "$index" "$label" ;;
       "refused by the compiler") printf '%s\tfailed\t%s\tdoes not build, so it tests nothing\n' "$index" "$label" ;;
