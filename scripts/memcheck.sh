@@ -7,9 +7,8 @@
 # $QUORVANE_MEMCHECK_LOGS, one per process. Any error, a leak of any kind
 # included (even a block still reachable at exit), makes the run end with
 # status 99, which no test expects. memcheck.supp says what is suppressed and
-# why. Origins of uninitialised values are not tracked: that finds no error
-# more and costs a third of the time; add --track-origins=yes to a failing
-# case's run to see where a value came from.
+# why. Without --track-origins, which finds no more errors at a third more
+# time: add it to see where an uninitialised value came from.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 logs=${QUORVANE_MEMCHECK_LOGS:?QUORVANE_MEMCHECK_LOGS must name the directory for the reports}

@@ -117,11 +117,9 @@ worker() {  # build K
       printf '%s\tfailed\t%s\tnot planted: no overlay, or its text %s\n' "$index" "$label" "$(cat "$w/apply.log")"
       continue
     fi
-    # A header's fault goes into the tool's own objects only, and the test
-    # programs keep theirs, built from the true header: a library is built
-    # apart from the tool that declares it, and a header's mutant rebuilds
-    # in seconds. Where the tests then no longer link (the fault changed a
-    # call's shape), everything is rebuilt from the mutated header.
+    # A header's fault goes into the tool's objects only (the tests keep
+    # theirs, as a library is built apart from its callers); everything is
+    # rebuilt from it only when the tests then no longer link.
     [[ $file != *.h ]] || { touch -d "$stamp" "$sources/$file" && touch "$sources"/*.cpp; }
     began=$SECONDS
     result=$(verdict "$b" "$tree" "$w/log" 2>/dev/null)
