@@ -42,7 +42,7 @@ line_of() {  # file text
 # "survived".
 verdict() {  # build tree log
   local b=$1 tree=$2 log=$3 program runner=()
-  [ "$b" = win ] && runner=(/usr/lib/wine/wine64)
+  [ "$b" = win ] && runner=("$root/scripts/wine-run")
   for program in ${programs[$b]}; do
     if ! ninja -C "$tree" "$program" >"$log.build" 2>&1; then
       grep -q "static assertion failed" "$log.build" && echo "caught by a compile-time check" ||

@@ -1,12 +1,9 @@
-# Sourced by the scripts that run the Windows build under Wine, with
-# WINEDEBUG=-all. start_wineserver [PREFIX] pins WINEPREFIX to PREFIX (the
-# Windows build tree's private prefix by default, whatever the caller's
-# environment says), prepares the prefix once and keeps a persistent
-# wineserver while the script runs (a process then starts in tens of
-# milliseconds instead of seconds); the server is stopped when the calling
-# script exits.
+# Sourced by the scripts that run the Windows build under Wine (wine-run).
+# start_wineserver [PREFIX] pins WINEPREFIX to PREFIX (by default the Windows
+# build tree's), prepares the prefix once and keeps a persistent wineserver
+# (a process starts in tens of milliseconds, not seconds) until the caller exits.
 export WINEDEBUG=-all
-wine=/usr/lib/wine/wine64
+wine=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-run
 wineserver=/usr/lib/wine/wineserver
 
 stop_wineserver() { "$wineserver" -k >/dev/null 2>&1 || true; }

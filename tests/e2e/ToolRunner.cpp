@@ -71,8 +71,7 @@ HANDLE OpenForChild(const fs::path& file, bool write) {
 HANDLE StartCopy(const fs::path& program, const std::vector<std::string>& arguments,
                  const fs::path& directory, const fs::path& libraryDirectory, HANDLE out,
                  HANDLE err) {
-  // A name of its own for every run's copy: a copy made where the last run's
-  // copy had just been deleted once failed to start under Wine (error 1359).
+  // A name of its own for every run's copy: no run overwrites an earlier one's.
   static int runs = 0;
   const fs::path copy = libraryDirectory / (program.stem().string() + "-" + std::to_string(++runs) +
                                             program.extension().string());
